@@ -1,0 +1,57 @@
+#include "model/line_list.h"
+
+namespace korvane {
+
+void LineList::Append(std::string_view line)
+{
+    m_spans.push_back({m_text.size(), line.size()});
+    m_text.append(line);
+}
+
+void LineList::Replace(std::size_t i, std::string_view line)
+{
+    Span &s = m_spans.at(i);
+    if (line.size() <= s.length) {
+        // Fits in place; the view may point into our own buffer, so move rather than copy.
+        std::char_traits<char>::move(m_text.data() + s.offset, line.data(), line.size());
+        s.length = line.size();
+        return;
+    }
+    std::string copy(line);
+    s.offset = m_text.size();
+    s.length = copy.size();
+    m_text.append(copy);
+}
+
+void LineList::Clear()
+{
+    m_text.clear();
+    m_spans.clear();
+}
+
+void LineList::Reserve(std::size_t lines, std::size_t bytes)
+{
+    m_spans.reserve(lines);
+    m_text.reserve(bytes);
+}
+
+std::string LineList::JoinCrLf() const
+{
+    std::string out;
+    out.reserve(TextBytes() + 2 * size());
+    for (std::size_t i = 0; i < size(); ++i) {
+        out.append((*this)[i]);
+        out.append("\r\n");
+    }
+    return out;
+}
+
+std::size_t LineList::TextBytes() const
+{
+    std::size_t n = 0;
+    for (const Span &s : m_spans)
+        n += s.length;
+    return n;
+}
+
+} // namespace korvane

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+/// An ordered list of text lines kept back to back in one buffer, so that a program of
+/// millions of lines costs two allocations rather than one per line.
+class LineList {
+public:
+    std::size_t size() const { return m_spans.size(); }
+    bool empty() const { return m_spans.empty(); }
+    std::string_view operator[](std::size_t i) const
+    {
+        const Span &s = m_spans[i];
+        return std::string_view(m_text.data() + s.offset, s.length);
+    }
+    std::string_view back() const { return (*this)[size() - 1]; }
+
+    /// Appends a line (without its line break).
+    void Append(std::string_view line);
+    /// Replaces line i. The old bytes stay in the buffer unused; a rewrite replaces few lines.
+    void Replace(std::size_t i, std::string_view line);
+    void Clear();
+    void Reserve(std::size_t lines, std::size_t bytes);
+
+    /// Every line followed by CR LF, as the text box holds a rewritten program.
+    std::string JoinCrLf() const;
+    /// Total bytes of the lines' text, line breaks not counted.
+    std::size_t TextBytes() const;
+
+private:
+    struct Span {
+        std::size_t offset;
+        std::size_t length;
+    };
+    std::string m_text;
+    std::vector<Span> m_spans;
+};
+
+} // namespace korvane

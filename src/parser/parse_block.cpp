@@ -1,0 +1,199 @@
+#include "parser/parse_block.h"
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "model/errors.h"
+#include "parser/number_text.h"
+
+namespace korvane {
+namespace {
+
+// A line keeps at most this many words; the byte that would begin one more ends the walk.
+constexpr int kMaxWords = 29;
+
+bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == '-' || c == '.'; }
+
+bool Contains(std::string_view s, char c) { return std::memchr(s.data(), c, s.size()) != nullptr; }
+
+// Canned cycles: the value held in single precision, the bounds in extended.
+bool IsCannedCycleValue(long double value)
+{
+    if (std::fabs(value) > 1e30L)
+        return false; // far outside both ranges (and outside what a float can hold)
+    const long double asSingle = static_cast<float>(value);
+    return (72.9L < asSingle && asSingle < 76.1L) || (80.9L < asSingle && asSingle < 89.1L);
+}
+
+// An axis word. Incremental words move by a whole number of 0.0001 units from the start.
+// Returns the increment in those units (0 for an absolute word).
+std::int64_t ApplyAxis(std::string_view number, std::uint8_t distanceMode, double start,
+                       double &end)
+{
+    const long double value = ConvertReal(number);
+    if (distanceMode == 0) {
+        end = static_cast<double>(value);
+        return 0;
+    }
+    const long double units = std::nearbyint(value * 10000.0L); // ties to even
+    if (!(units >= -0x1p63L && units < 0x1p63L))
+        throw EngineError::InvalidFloatOperation();
+    const auto n = static_cast<std::int64_t>(units);
+    if (start >= UNSET_COORD) {
+        // A move relative to an unknown position leaves it unknown: writing
+        // UNSET_COORD + increment would invent a coordinate no line gave.
+        end = UNSET_COORD;
+    } else {
+        end = StoreReal((static_cast<long double>(start) * 10000.0L + static_cast<long double>(n)) /
+                        10000.0L);
+    }
+    return n;
+}
+
+void ApplyGWord(std::string_view word, BlockRecord &b, std::string_view &message)
+{
+    const long double value = ConvertReal(word.substr(1));
+    if (IsCannedCycleValue(value) || word == "G284")
+        message = kMsgCannedCycle;
+    if (word == "G18")
+        message = kMsgPlaneG18;
+    else if (word == "G19")
+        message = kMsgPlaneG19;
+
+    if (word == "G0" || word == "G00")
+        b.motion = 0;
+    else if (word == "G1" || word == "G01")
+        b.motion = 1;
+    else if (word == "G2" || word == "G02")
+        b.motion = 2;
+    else if (word == "G3" || word == "G03")
+        b.motion = 3;
+    else if (word == "G40") {
+        b.radiusComp = 0;
+        b.radiusOffset = -1;
+    } else if (word == "G41")
+        b.radiusComp = 1;
+    else if (word == "G42")
+        b.radiusComp = 2;
+    else if (word == "G43")
+        b.lengthComp = 3;
+    else if (word == "G49") {
+        b.lengthComp = 9;
+        b.lengthOffset = -1;
+    } else if (word == "G90")
+        b.distanceMode = 0;
+    else if (word == "G91")
+        b.distanceMode = 1;
+}
+
+} // namespace
+
+ParseVerdict ParseBlock(std::string_view line, bool wholeProgram, BlockRecord &b,
+                        std::string &programHeader)
+{
+    b.arcRadius = 0.0;
+    b.arcI = 0.0;
+    b.arcJ = 0.0;
+    std::string_view message;
+
+    const std::size_t paren = line.find('(');
+    if (paren == 0)
+        return {};
+    if (paren != std::string_view::npos)
+        line = line.substr(0, paren);
+
+    // Every byte that is not a number character begins a word; number characters extend it.
+    std::array<std::size_t, kMaxWords + 1> starts{};
+    int count = 0;
+    std::size_t walkEnd = line.size();
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (IsNumberChar(line[i]))
+            continue;
+        if (count == kMaxWords) {
+            walkEnd = i;
+            break;
+        }
+        starts[static_cast<std::size_t>(count++)] = i;
+    }
+    starts[static_cast<std::size_t>(count)] = walkEnd;
+    auto word = [&](int k) {
+        const std::size_t from = starts[static_cast<std::size_t>(k)];
+        return line.substr(from, starts[static_cast<std::size_t>(k) + 1] - from);
+    };
+
+    for (int k = 0; k < count; ++k) {
+        std::string_view w = word(k);
+        if (w[0] == 'G')
+            ApplyGWord(w, b, message);
+    }
+
+    bool incrementalXY = false;
+    for (int k = 0; k < count; ++k) {
+        std::string_view w = word(k);
+        std::string_view number = w.substr(1);
+        switch (w[0]) {
+        case 'O':
+            programHeader.assign(w);
+            break;
+        case 'X':
+            incrementalXY |= ApplyAxis(number, b.distanceMode, b.startX, b.endX) != 0;
+            break;
+        case 'Y':
+            incrementalXY |= ApplyAxis(number, b.distanceMode, b.startY, b.endY) != 0;
+            break;
+        case 'Z':
+            ApplyAxis(number, b.distanceMode, b.startZ, b.endZ);
+            break;
+        case 'R':
+            b.arcRadius = static_cast<double>(ConvertReal(number));
+            break;
+        case 'I': {
+            // Offsets in the text run from the start point to the centre; stored from the end
+            // point known at this word. The word's value is rounded to a double first.
+            const auto value = static_cast<double>(ConvertReal(number));
+            b.arcI = StoreReal((static_cast<long double>(b.startX) - b.endX) + value);
+            if (!Contains(line, 'J'))
+                b.arcJ = StoreReal(static_cast<long double>(b.startY) - b.endY);
+            break;
+        }
+        case 'J': {
+            const auto value = static_cast<double>(ConvertReal(number));
+            b.arcJ = StoreReal((static_cast<long double>(b.startY) - b.endY) + value);
+            if (!Contains(line, 'I'))
+                b.arcI = StoreReal(static_cast<long double>(b.startX) - b.endX);
+            break;
+        }
+        case 'F':
+            // The fraction of a feed is cut off, not rounded.
+            b.feed = ConvertInteger(number.substr(0, number.find('.')));
+            break;
+        case 'S':
+            b.spindle = ConvertInteger(number);
+            break;
+        case 'T':
+            b.tool = ConvertInteger(number);
+            break;
+        case 'N':
+            b.seqNo = ConvertInteger(number);
+            break;
+        case 'H':
+            b.lengthOffset = ConvertInteger(number);
+            break;
+        case 'D':
+            b.radiusOffset = ConvertInteger(number);
+            break;
+        default:
+            break;
+        }
+    }
+    if (incrementalXY && !wholeProgram)
+        message = kMsgIncremental;
+
+    if (message.empty())
+        return {};
+    return {false, message};
+}
+
+} // namespace korvane

@@ -1,0 +1,172 @@
+#include "transform/cutting_segments.h"
+
+#include <cstring>
+#include <vector>
+
+#include "model/UnitCall.h"
+#include "model/errors.h"
+#include "transform/emitter.h"
+
+namespace korvane {
+namespace {
+
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+bool IsRunChar(char c) { return (c >= '0' && c <= '9') || c == '-' || c == '.'; }
+
+bool HoldsLetter(std::string_view line, char letter)
+{
+    std::string_view code = CodePart(line);
+    return std::memchr(code.data(), letter, code.size()) != nullptr;
+}
+
+// The lines that hold an X or a Y in their NC part, last of each, kept up to date as lines
+// are appended, so that redirecting an approach never walks the whole output.
+struct LetterLines {
+    std::size_t lastX = kNone;
+    std::size_t lastY = kNone;
+    std::size_t scanned = 0;
+
+    void CatchUp(const LineList &lines)
+    {
+        for (; scanned < lines.size(); ++scanned) {
+            if (HoldsLetter(lines[scanned], 'X'))
+                lastX = scanned;
+            if (HoldsLetter(lines[scanned], 'Y'))
+                lastY = scanned;
+        }
+    }
+};
+
+// Replaces the number run after the first `letter` of the NC part with the text of `value`.
+void ReplaceNumber(LineList &lines, std::size_t index, char letter, double value)
+{
+    std::string_view line = lines[index];
+    const std::size_t at = CodePart(line).find(letter);
+    if (at == std::string_view::npos || at + 1 == line.size())
+        return; // a letter that ends the line is left as it is
+    std::size_t runEnd = at + 1;
+    while (runEnd < line.size() && IsRunChar(line[runEnd]))
+        ++runEnd;
+    std::string changed(line.substr(0, at + 1));
+    AppendCoord(changed, value);
+    changed.append(line.substr(runEnd));
+    lines.Replace(index, changed);
+}
+
+void Retarget(LineList &lines, std::size_t lineX, std::optional<double> x, std::size_t lineY,
+              std::optional<double> y)
+{
+    if (x && lineX != kNone)
+        ReplaceNumber(lines, lineX, 'X', *x);
+    if (y && lineY != kNone)
+        ReplaceNumber(lines, lineY, 'Y', *y);
+}
+
+const BlockRecord &RecordAt(const std::vector<BlockRecord> &list, long long index)
+{
+    if (index < 0 || index >= static_cast<long long>(list.size()))
+        throw EngineError::ListIndex(index);
+    return list[static_cast<std::size_t>(index)];
+}
+
+} // namespace
+
+std::string_view CodePart(std::string_view line) { return line.substr(0, line.find('(')); }
+
+std::string MirrorLineText(std::string_view line, MirrorAxis axis)
+{
+    std::string out(line);
+    if (axis == MirrorAxis::None)
+        return out;
+    const char letter = axis == MirrorAxis::X ? 'X' : 'Y';
+    const std::string_view code = CodePart(line);
+
+    const char minus[] = {letter, '-', '\0'};
+    if (std::size_t at = code.find(minus); at != std::string_view::npos) {
+        out.erase(at + 1, 1);
+        return out;
+    }
+    const std::size_t at = code.find(letter);
+    if (at == std::string_view::npos)
+        return out;
+    // A zero written without a point has no sign to turn; X0. still gets one, as CAM output
+    // that spells its zeros that way has always been mirrored.
+    std::size_t runEnd = at + 1;
+    while (runEnd < code.size() && IsRunChar(code[runEnd]))
+        ++runEnd;
+    const std::string_view run = code.substr(at + 1, runEnd - at - 1);
+    if (!run.empty() && run.find_first_not_of('0') == std::string_view::npos)
+        return out;
+    out.insert(at + 1, 1, '-');
+    return out;
+}
+
+void RetargetApproach(LineList &lines, std::optional<double> x, std::optional<double> y)
+{
+    std::size_t lineX = kNone;
+    std::size_t lineY = kNone;
+    for (std::size_t i = lines.size(); i-- > 0 && (lineX == kNone || lineY == kNone);) {
+        if (lineX == kNone && HoldsLetter(lines[i], 'X'))
+            lineX = i;
+        if (lineY == kNone && HoldsLetter(lines[i], 'Y'))
+            lineY = i;
+    }
+    Retarget(lines, lineX, x, lineY, y);
+}
+
+void ReverseCuttingSegments(std::span<const std::string_view> lines,
+                            const RewriteSettings &settings, WorkingState &state)
+{
+    const std::vector<BlockRecord> &list = state.blockList;
+    const auto n = static_cast<long long>(list.size());
+    const MirrorAxis axis = settings.mirrorAxis;
+    LineList &out = state.outputLines;
+    LetterLines letters;
+
+    long long resume = -1;
+    for (long long i = 0; i < n; ++i) {
+        if (i < resume)
+            continue;
+        const BlockRecord &rec = list[static_cast<std::size_t>(i)];
+        if (rec.motion == 0 || !HasXYTravel(rec)) {
+            if (axis == MirrorAxis::None)
+                out.Append(lines[static_cast<std::size_t>(i)]);
+            else
+                out.Append(MirrorLineText(lines[static_cast<std::size_t>(i)], axis));
+            continue;
+        }
+
+        // The segment runs to the record before the next one that moves in Z, or before the
+        // last record; a cutting move on the last record is a segment of its own.
+        long long last = n - 1;
+        if (i < n - 1) {
+            for (long long j = i + 1; j < n; ++j) {
+                if (HasZTravel(list[static_cast<std::size_t>(j)]) || j == n - 1) {
+                    resume = j;
+                    break;
+                }
+            }
+            last = resume - 1;
+        }
+
+        const BlockRecord &endRec = RecordAt(list, last);
+        std::optional<double> x, y;
+        if (IsWritable(endRec.endX))
+            x = axis == MirrorAxis::X ? -endRec.endX : endRec.endX;
+        if (IsWritable(endRec.endY))
+            y = axis == MirrorAxis::Y ? -endRec.endY : endRec.endY;
+        letters.CatchUp(out);
+        Retarget(out, letters.lastX, x, letters.lastY, y);
+
+        // The copied lines since the last segment have moved the machine and may have changed
+        // its feed: the segment's first block states its position and feed in full.
+        state.memory.lastX = state.memory.lastY = state.memory.lastZ = UNSET_COORD;
+        state.memory.lastFeed = -1;
+        for (long long b = last; b >= i; --b)
+            EmitReversedBlock(RecordAt(list, b), RecordAt(list, b - 1), b == last, settings,
+                              state);
+    }
+}
+
+} // namespace korvane

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+#include "model/working_state.h"
+#include "transform/rewrite_settings.h"
+
+namespace korvane {
+
+/// How a rewrite ended: completed (the result is in state.outputLines), or stopped at a line
+/// that the parser refused, with the message to show.
+struct RewriteOutcome {
+    bool completed = true;
+    std::size_t refusedLine = 0;
+    std::string_view message;
+};
+
+/// The rewrite side of Execute: resets the working state, parses every line into blockList
+/// (committing each accepted line) and runs the rewrite that `settings` selects. A refused line
+/// ends it early. Throws KorvaneError for a malformed number (line() names the line) or a
+/// rewrite that cannot work on its records; the working state then holds what was done.
+RewriteOutcome ExecuteRewrite(std::span<const std::string_view> lines,
+                              const RewriteSettings &settings, WorkingState &state);
+
+} // namespace korvane
