@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <string>
+
+#include "files/text_codec.h"
+#include "model/working_state.h"
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace korvane {
+
+class UserDialogs;
+
+/// The most characters the text box takes; a larger text is refused with a message.
+inline constexpr qsizetype kMemoCharacterLimit = 256LL * 1024 * 1024;
+
+/// The main window: the NC program in Memo1, the rewrite settings, Execute and the file and
+/// edit commands. Every command runs through one guard that shows a failure in the error box;
+/// what a command changed before it failed stays changed.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    /// Creates the window and runs FormCreate with the program's arguments (without the
+    /// program name). `appDirOverride`, when not empty, is used as the folder of the settings
+    /// and batch files instead of the executable's folder.
+    TForm1(UserDialogs &dialogs, const QStringList &arguments,
+           const QString &appDirOverride = QString(), QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    /// Runs FormDestroy once: the batch output file, the settings file, the reset. Called when
+    /// the event loop has ended.
+    void FormDestroy();
+
+    QString appDir() const { return m_appDir; }
+    bool batchMode() const { return m_batchMode; }
+    QString currentPath() const { return m_currentPath; }
+    TextEncoding textEncoding() const { return m_encoding; }
+    const WorkingState &workingState() const { return m_state; }
+
+    /// The text of the text box with CR LF line breaks, in UTF-8.
+    std::string MemoText() const;
+
+    // The controls, under their designer names (also their object names).
+    QPlainTextEdit *Memo1 = nullptr;
+    QPushButton *Button1 = nullptr;
+    QPushButton *Button2 = nullptr;
+    QCheckBox *CheckBoxOll = nullptr;
+    QGroupBox *RadioGroup1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLineEdit *EditKakutyousi = nullptr;
+    QMenu *File1 = nullptr;
+    QMenu *N3 = nullptr;
+    QAction *Open1 = nullptr;
+    QAction *save1 = nullptr;
+    QAction *Save2 = nullptr;
+    QAction *N1 = nullptr;
+    QAction *Exit1 = nullptr;
+    QAction *N2 = nullptr;
+    QAction *N4 = nullptr;
+    QAction *N5 = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void CreateControls();
+    void CreateMenus();
+    void ConnectCommands();
+    void Guard(const std::function<void()> &command);
+
+    void FormCreate(const QStringList &arguments, const QString &appDirOverride);
+    void Button1Click();
+    void Button2Click();
+    void Open1Click();
+    void save1Click();
+    void Save2Click();
+    void Exit1Click();
+    void N2Click();
+    void N4Click();
+    void N5Click();
+
+    int MirrorIndex() const;
+    QString FileFilter() const;
+    void SetMemoText(std::string_view utf8);
+    void WriteMemoTo(const QString &path);
+
+    UserDialogs &m_dialogs;
+    QButtonGroup *m_mirrorButtons = nullptr;
+    WorkingState m_state;
+    std::string m_undoText; // UTF-8 text as it stood when the last Execute started
+    QString m_currentPath;
+    QString m_appDir;
+    bool m_batchMode = false;
+    bool m_destroyed = false;
+    TextEncoding m_encoding = TextEncoding::Utf8;
+    QString m_openLastName;
+    QString m_saveLastName;
+};
+
+/// The text of the standard error box: a full stop is appended when the message's last
+/// character sorts after ".".
+QString ErrorBoxText(const QString &message);
+
+} // namespace korvane

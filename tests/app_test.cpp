@@ -1,0 +1,422 @@
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <deque>
+
+#include "app/UnitMain.h"
+#include "app/settings_file.h"
+#include "app/user_dialogs.h"
+#include "files/text_codec.h"
+#include "files/text_file.h"
+#include "transform/execute.h"
+
+using namespace korvane;
+
+namespace {
+
+// Dialogs answered by script: each question takes the next answer queued for it.
+class ScriptedDialogs : public UserDialogs {
+public:
+    std::deque<std::optional<QString>> openAnswers, saveAnswers;
+    std::deque<bool> confirmAnswers;
+    QStringList informations, errors, confirmations, filters;
+
+    void ShowInformation(QWidget *, const QString &text) override { informations << text; }
+    void ShowError(QWidget *, const QString &text) override { errors << text; }
+    bool ConfirmOverwrite(QWidget *, const QString &text) override
+    {
+        confirmations << text;
+        return Take(confirmAnswers, true);
+    }
+    std::optional<QString> ChooseOpenFile(QWidget *, const QString &filter, const QString &) override
+    {
+        filters << filter;
+        return Take(openAnswers, std::optional<QString>());
+    }
+    std::optional<QString> ChooseSaveFile(QWidget *, const QString &filter, const QString &) override
+    {
+        filters << filter;
+        return Take(saveAnswers, std::optional<QString>());
+    }
+
+private:
+    template <typename T> static T Take(std::deque<T> &queue, T fallback)
+    {
+        if (queue.empty())
+            return fallback;
+        T value = queue.front();
+        queue.pop_front();
+        return value;
+    }
+};
+
+QByteArray ReadBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void WriteBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QString Memo(const TForm1 &form) { return QString::fromStdString(form.MemoText()); }
+
+const QByteArray kProgram = "G90G00X0Y0Z5.\nG01Z-1.F100\nX10.\nY10.\nG00Z5.\nM30\n";
+
+} // namespace
+
+class AppTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_dialogs = ScriptedDialogs();
+    }
+
+    void executeMatchesTheEngine_data()
+    {
+        QTest::addColumn<bool>("whole");
+        QTest::addColumn<int>("mirror");
+        for (bool whole : {false, true})
+            for (int mirror : {0, 1, 2})
+                QTest::addRow("whole=%d mirror=%d", whole, mirror) << whole << mirror;
+    }
+    void executeMatchesTheEngine()
+    {
+        QFETCH(bool, whole);
+        QFETCH(int, mirror);
+        const std::string program = ReadFileBytes(QStringLiteral(KORVANE_EXAMPLES "/pocket.nc"));
+        TForm1 form(m_dialogs, {QStringLiteral(KORVANE_EXAMPLES "/pocket.nc")}, m_dir->path());
+        form.CheckBoxOll->setChecked(whole);
+        form.RadioGroup1->findChild<QRadioButton *>(QStringLiteral("RadioGroup1Item%1").arg(mirror))
+            ->setChecked(true);
+        form.Button1->click();
+
+        WorkingState state;
+        const auto lines = SplitLines(program);
+        RewriteSettings settings{whole, static_cast<MirrorAxis>(mirror)};
+        QVERIFY(ExecuteRewrite(lines, settings, state).completed);
+        QCOMPARE(Memo(form), QString::fromStdString(state.outputLines.JoinCrLf()));
+        QVERIFY(m_dialogs.errors.isEmpty());
+        QVERIFY(form.N4->isEnabled());
+    }
+
+    void refusedAndFailedExecuteLeaveTheText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("information");
+        QTest::addColumn<QString>("error");
+        QTest::addRow("canned cycle") << "G00X0Y0Z5.\nG81X1.Y1.Z-3.R1.\n"
+                                      << "固定サイクルは対応していません！" << "";
+        QTest::addRow("malformed number") << "G00X0Y0\nG01X 5.\n"
+                                          << "" << "'' は浮動小数点数ではありません.";
+        QTest::addRow("first line cuts") << "G01X10.Y10.F100\nG00Z5.\n"
+                                         << "" << "リストのインデックスが範囲を超えています (-1)";
+    }
+    void refusedAndFailedExecuteLeaveTheText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, information);
+        QFETCH(QString, error);
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        form.Memo1->setPlainText(text);
+        form.Button1->click();
+        QCOMPARE(m_dialogs.informations.value(0), information);
+        QCOMPARE(m_dialogs.errors.value(0), error);
+        QCOMPARE(form.Memo1->toPlainText(), text);
+        QVERIFY(form.N4->isEnabled());
+        // Undo gives back the same text, every line ending in a line break.
+        form.N4->trigger();
+        QCOMPARE(form.Memo1->toPlainText(), text);
+    }
+
+    void undoGivesTheTextBeforeTheLastExecute()
+    {
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        QVERIFY(!form.N4->isEnabled());
+        form.Memo1->setPlainText(QString::fromLatin1(kProgram).chopped(1)); // no final break
+        form.Button1->click();
+        const QString first = Memo(form);
+        QVERIFY(first.endsWith(QStringLiteral("\r\n")));
+        form.Button1->click();
+        QVERIFY(Memo(form) != first);
+        form.N4->trigger();
+        QCOMPARE(Memo(form), first);
+        form.N4->trigger();
+        QCOMPARE(Memo(form), first);
+        form.N5->trigger();
+        QCOMPARE(Memo(form), QString());
+        QVERIFY(form.N4->isEnabled());
+    }
+
+    void overwriteAndSaveAs()
+    {
+        const QString saved = m_dir->filePath(QStringLiteral("saved.nc"));
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        form.Memo1->setPlainText(QStringLiteral("G00X1.\nM30"));
+        // With no file opened, Overwrite asks for a name, and still does after a Save as.
+        m_dialogs.saveAnswers = {saved, std::nullopt};
+        form.save1->trigger();
+        QCOMPARE(ReadBytes(saved), QByteArray("G00X1.\r\nM30"));
+        QCOMPARE(form.currentPath(), QString());
+        form.save1->trigger();
+        QCOMPARE(m_dialogs.filters.size(), 2);
+        QVERIFY(m_dialogs.confirmations.isEmpty());
+
+        // Opened files are overwritten after the question; No writes nothing.
+        m_dialogs.openAnswers = {saved};
+        form.Open1->trigger();
+        QCOMPARE(form.currentPath(), saved);
+        form.Memo1->setPlainText(QStringLiteral("M30\n"));
+        m_dialogs.confirmAnswers = {false, true};
+        form.save1->trigger();
+        QCOMPARE(ReadBytes(saved), QByteArray("G00X1.\r\nM30"));
+        QCOMPARE(m_dialogs.confirmations.value(0), saved + QStringLiteral("に上書きしますが?"));
+        form.save1->trigger();
+        QCOMPARE(ReadBytes(saved), QByteArray("M30\r\n"));
+    }
+
+    void fileFilterFollowsTheExtensionEdit()
+    {
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        QCOMPARE(form.EditKakutyousi->text(), QStringLiteral("nc"));
+        form.Open1->trigger();
+        form.EditKakutyousi->setText(QString());
+        form.Save2->trigger();
+        QCOMPARE(m_dialogs.filters,
+                 QStringList({QStringLiteral("ユーザーファイル (*.nc);;全てのファイル (*)"),
+                              QStringLiteral("ユーザーファイル (*.);;全てのファイル (*)")}));
+    }
+
+    void openKeepsBytesAndWritesCrLf_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("written");
+        QTest::addRow("LF") << QByteArray("G00X1.\nM30\n") << QByteArray("G00X1.\r\nM30\r\n");
+        QTest::addRow("no final break") << QByteArray("G00X1.\r\nM30") << QByteArray("G00X1.\r\nM30");
+        QTest::addRow("lone CR, LF CR") << QByteArray("A\rB\n\rC") << QByteArray("A\r\nB\r\n\r\nC");
+        QTest::addRow("NUL ends the text") << QByteArray("M30\n\0junk", 9) << QByteArray("M30\r\n");
+        QTest::addRow("Latin-1 bytes") << QByteArray("(\xB0\xA0\xFF)\n") << QByteArray("(\xB0\xA0\xFF)\r\n");
+        const std::string utf8 = "(工具 Ø10 の荒削り)\nG00X1.\n";
+        TextEncoding cp932 = TextEncoding::Cp932;
+        const std::string sjis = EncodeText(utf8, cp932);
+        QTest::addRow("CP932") << QByteArray::fromStdString(sjis)
+                               << QByteArray::fromStdString(NormalizeLineBreaks(sjis));
+    }
+    void openKeepsBytesAndWritesCrLf()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, written);
+        const QString path = m_dir->filePath(QStringLiteral("in.nc"));
+        WriteBytes(path, bytes);
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        m_dialogs.openAnswers = {path};
+        form.Open1->trigger();
+        form.save1->trigger();
+        QCOMPARE(ReadBytes(path), written);
+        QVERIFY(m_dialogs.errors.isEmpty());
+    }
+
+    void typedTextTheEncodingCannotHoldIsSavedAsUtf8()
+    {
+        const QString path = m_dir->filePath(QStringLiteral("latin.nc"));
+        WriteBytes(path, "(\xE9)\n");
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        m_dialogs.openAnswers = {path};
+        form.Open1->trigger();
+        QCOMPARE(form.textEncoding(), TextEncoding::Latin1);
+        form.Memo1->setPlainText(QStringLiteral("(é 切削)\n"));
+        form.save1->trigger();
+        QCOMPARE(ReadBytes(path), QByteArray("(\xC3\xA9 \xE5\x88\x87\xE5\x89\x8A)\r\n"));
+    }
+
+    void openOfAMissingNameChangesNothing()
+    {
+        const QString missing = m_dir->filePath(QStringLiteral("missing.nc"));
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        form.Memo1->setPlainText(QStringLiteral("M30"));
+        m_dialogs.openAnswers = {missing};
+        form.Open1->trigger();
+        QCOMPARE(m_dialogs.errors,
+                 QStringList(QStringLiteral("ファイル \"%1\". No such file or directory は開けません.")
+                                 .arg(missing)));
+        QCOMPARE(form.Memo1->toPlainText(), QStringLiteral("M30"));
+        QCOMPARE(form.currentPath(), QString());
+    }
+
+    void clipboardGetsTheWholeText()
+    {
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        form.Memo1->setPlainText(QStringLiteral("G00X1.\n(切削)"));
+        form.N2->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("G00X1.\n(切削)"));
+        form.N5->trigger();
+        form.N2->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString());
+    }
+
+    void errorBoxFullStop_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("shown");
+        QTest::addRow("Japanese") << "ストリームへの書き込みエラー" << "ストリームへの書き込みエラー.";
+        QTest::addRow("parenthesis") << "範囲 (-1)" << "範囲 (-1)";
+        QTest::addRow("full stop") << "done." << "done.";
+        QTest::addRow("letter") << "abc" << "abc.";
+        QTest::addRow("empty") << "" << "";
+    }
+    void errorBoxFullStop()
+    {
+        QFETCH(QString, message);
+        QFETCH(QString, shown);
+        QCOMPARE(ErrorBoxText(message), shown);
+    }
+
+    void windowLayout()
+    {
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.windowTitle(), QStringLiteral("NC Korvane Ver1.11"));
+        QCOMPARE(form.centralWidget()->size(), QSize(431, 363));
+        QCOMPARE(form.Memo1->geometry(), QRect(0, 0, 282, 363));
+        QCOMPARE(form.Button1->geometry(), QRect(300, 266, 97, 33));
+        QCOMPARE(form.Button2->text(), QStringLiteral("終了"));
+        QVERIFY(form.windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(!form.CheckBoxOll->isChecked());
+        form.resize(form.width() + 50, form.height() + 100);
+        QCOMPARE(form.Memo1->geometry(), QRect(0, 0, 282, 463));
+        for (QAction *action : form.findChildren<QAction *>())
+            QVERIFY2(action->shortcut().isEmpty() && !action->text().contains(QLatin1Char('&')),
+                     qPrintable(action->objectName()));
+    }
+
+    // Settings and batch mode.
+    void settingsKeepTheExtension_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addRow("no file") << QByteArray() << "nc" << "nc" << QByteArray("[Data]\nKa1=nc\n");
+        QTest::addRow("empty value stays empty")
+            << QByteArray("[Data]\nKa1=\n") << "" << "" << QByteArray("[Data]\nKa1=\n");
+        QTest::addRow("changed, rest kept")
+            << QByteArray("; mine\r\n[Other]\r\nKa1=x\r\n[data]\r\nkA1 = tap\r\nZ=1\r\n")
+            << "ngc" << "tap" << QByteArray("; mine\r\n[Other]\r\nKa1=x\r\n[data]\r\nKa1=ngc\r\nZ=1\r\n");
+        QTest::addRow("key added to its section")
+            << QByteArray("[Data]\nZ=1\n\n[B]\nq=2") << "nc" << "nc"
+            << QByteArray("[Data]\nZ=1\nKa1=nc\n\n[B]\nq=2");
+        QTest::addRow("section added after unterminated line")
+            << QByteArray("[B]\nq=2") << "nc" << "nc" << QByteArray("[B]\nq=2\n[Data]\nKa1=nc\n");
+    }
+    void settingsKeepTheExtension()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(QByteArray, after);
+        const QString ini = m_dir->filePath(QStringLiteral("KV.ini"));
+        if (!before.isEmpty())
+            WriteBytes(ini, before);
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        QCOMPARE(form.EditKakutyousi->text(), shown);
+        form.EditKakutyousi->setText(typed);
+        form.FormDestroy();
+        QCOMPARE(ReadBytes(ini), after);
+        QVERIFY(m_dialogs.errors.isEmpty());
+    }
+
+    void batchModeWritesTheResult()
+    {
+        const QString input = m_dir->filePath(QStringLiteral("job.nc"));
+        const QString output = m_dir->filePath(QStringLiteral("Korvane.nc"));
+        WriteBytes(input, kProgram);
+        TForm1 form(m_dialogs, {input, QStringLiteral("ignored")}, m_dir->path());
+        QVERIFY(form.batchMode());
+        QCOMPARE(form.currentPath(), QString());
+        form.show();
+        form.Button1->click();
+        QVERIFY(!form.isVisible());
+        form.FormDestroy();
+        QCOMPARE(ReadBytes(output), QByteArray("G90G00X-10.Y10.Z5.\r\nG01Z-1.F100\r\n"
+                                               "G90G01X-10.Y0F100\r\nX0\r\nG00Z5.\r\nM30\r\n"));
+        QCOMPARE(ReadBytes(m_dir->filePath(QStringLiteral("KV.ini"))), QByteArray("[Data]\nKa1=nc\n"));
+    }
+
+    void batchModeWithARefusedLineStaysOpen()
+    {
+        const QString input = m_dir->filePath(QStringLiteral("job.nc"));
+        WriteBytes(input, "G00X0Y0\nG18\n");
+        TForm1 form(m_dialogs, {input}, m_dir->path());
+        form.show();
+        form.Button1->click();
+        QVERIFY(form.isVisible());
+        QCOMPARE(m_dialogs.informations, QStringList(QStringLiteral("G18平面は対応していません！")));
+        form.close();
+        form.FormDestroy();
+        QCOMPARE(ReadBytes(m_dir->filePath(QStringLiteral("Korvane.nc"))), QByteArray("G00X0Y0\r\nG18\r\n"));
+    }
+
+    void batchOutputNotWritableSkipsTheSettings()
+    {
+        const QString input = m_dir->filePath(QStringLiteral("job.nc"));
+        WriteBytes(input, kProgram);
+        // A folder in the way of the batch output file: it cannot be created.
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Korvane.nc")));
+        TForm1 form(m_dialogs, {input}, m_dir->path());
+        form.FormDestroy();
+        QCOMPARE(m_dialogs.errors.size(), 1);
+        QVERIFY(m_dialogs.errors.value(0).startsWith(
+            QStringLiteral("ファイル \"%1\". ").arg(m_dir->filePath(QStringLiteral("Korvane.nc")))));
+        QVERIFY(m_dialogs.errors.value(0).endsWith(QStringLiteral(" を作成できません.")));
+        QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("KV.ini"))));
+    }
+
+    void withoutAnArgumentTheBatchFileIsUntouched()
+    {
+        const QString output = m_dir->filePath(QStringLiteral("Korvane.nc"));
+        WriteBytes(output, "earlier");
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        QVERIFY(!form.batchMode());
+        form.Memo1->setPlainText(QStringLiteral("M30"));
+        form.Button1->click();
+        form.FormDestroy();
+        QCOMPARE(ReadBytes(output), QByteArray("earlier"));
+    }
+
+    void unreadableArgumentOpensAnEmptyWindow()
+    {
+        const QString missing = m_dir->filePath(QStringLiteral("nope.nc"));
+        TForm1 form(m_dialogs, {missing}, m_dir->path());
+        QVERIFY(!form.batchMode());
+        QCOMPARE(form.Memo1->toPlainText(), QString());
+        QCOMPARE(m_dialogs.errors.size(), 1);
+        form.FormDestroy();
+        QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("Korvane.nc"))));
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    ScriptedDialogs m_dialogs;
+};
+
+QTEST_MAIN(AppTest)
+#include "app_test.moc"
