@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that the build and the tests need, when any is missing.
-# Usage: scripts/setup.sh [build|test|bench|fuzz]...   (default: build)
+# Usage: scripts/setup.sh [build|test|bench|fuzz|shot]...   (default: build)
 set -euo pipefail
 
 build_pkgs=(cmake g++ make pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl-dev
@@ -8,6 +8,7 @@ build_pkgs=(cmake g++ make pkg-config libgtest-dev libgmock-dev qt6-base-dev lib
 test_pkgs=(xvfb xauth xdotool locales)
 bench_pkgs=(time)
 fuzz_pkgs=(clang libclang-rt-14-dev)
+shot_pkgs=(twm xfonts-base xfonts-75dpi)
 
 wanted=("${build_pkgs[@]}")
 for group in "$@"; do
@@ -16,6 +17,7 @@ for group in "$@"; do
         test) wanted+=("${test_pkgs[@]}") ;;
         bench) wanted+=("${bench_pkgs[@]}") ;;
         fuzz) wanted+=("${fuzz_pkgs[@]}") ;;
+        shot) wanted+=("${shot_pkgs[@]}") ;;
         *) echo "setup.sh: unknown group '$group'" >&2; exit 64 ;;
     esac
 done
