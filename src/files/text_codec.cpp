@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <emmintrin.h>
 #include <iconv.h>
 #include <optional>
 
@@ -178,16 +179,37 @@ std::vector<std::string_view> SplitLines(std::string_view text)
 {
     std::vector<std::string_view> lines;
     lines.reserve(text.size() / 24 + 1);
-    std::size_t start = 0;
+    const char *const base = text.data();
     const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const char c = text[i];
-        if (c != '\r' && c != '\n')
-            continue;
+    std::size_t start = 0;
+    auto lineBreakAt = [&](std::size_t i) {
         lines.push_back(text.substr(start, i - start));
-        if (c == '\r' && i + 1 < n && text[i + 1] == '\n')
-            ++i;
         start = i + 1;
+    };
+    // Sixteen bytes at a time: a mask of the CR and LF bytes among them.
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(base + i));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf))));
+        while (mask != 0) {
+            const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
+            mask &= mask - 1;
+            if (at < start)
+                continue; // the LF of a CR LF pair already taken
+            lineBreakAt(at);
+            if (base[at] == '\r' && at + 1 < n && base[at + 1] == '\n')
+                start = at + 2;
+        }
+    }
+    for (; i < n; ++i) {
+        if (i < start || (base[i] != '\r' && base[i] != '\n'))
+            continue;
+        lineBreakAt(i);
+        if (base[i] == '\r' && i + 1 < n && base[i + 1] == '\n')
+            start = i + 2;
     }
     if (start < n)
         lines.push_back(text.substr(start));

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace korvane {
 namespace {
@@ -10,29 +11,26 @@ namespace {
 // The double nearest 0.001: the bound below which a value is written as "0".
 constexpr double kZeroBound = 0.001;
 
-void AppendUnsigned(std::string &out, std::uint64_t n)
-{
-    char buf[24];
-    auto res = std::to_chars(buf, buf + sizeof buf, n);
-    out.append(buf, res.ptr);
-}
-
 // Writes a magnitude given as a whole number of thousandths.
 void AppendThousandths(std::string &out, bool negative, std::uint64_t units)
 {
+    char buf[32];
+    char *p = buf;
     if (negative)
-        out.push_back('-');
-    AppendUnsigned(out, units / 1000);
-    out.push_back('.');
-    auto frac = static_cast<unsigned>(units % 1000);
-    if (frac == 0)
-        return; // "10.0" loses its final zero: a whole number ends in the decimal mark
-    char d[3] = {static_cast<char>('0' + frac / 100), static_cast<char>('0' + frac / 10 % 10),
-                 static_cast<char>('0' + frac % 10)};
-    int len = 3;
-    while (d[len - 1] == '0')
-        --len;
-    out.append(d, static_cast<std::size_t>(len));
+        *p++ = '-';
+    p = std::to_chars(p, buf + sizeof buf, units / 1000).ptr;
+    *p++ = '.';
+    // A whole number ends in its decimal mark ("10."); otherwise trailing zeros are dropped.
+    if (auto frac = static_cast<unsigned>(units % 1000); frac != 0) {
+        *p++ = static_cast<char>('0' + frac / 100);
+        frac %= 100;
+        if (frac != 0) {
+            *p++ = static_cast<char>('0' + frac / 10);
+            if (frac % 10 != 0)
+                *p++ = static_cast<char>('0' + frac % 10);
+        }
+    }
+    out.append(buf, p);
 }
 
 } // namespace
@@ -71,7 +69,7 @@ void AppendCoordExact(std::string &out, double value)
     for (long long p = 0; p < point; ++p)
         intPart.push_back(digitAt(p));
     if (intPart.empty())
-        intPart = "0";
+        intPart.push_back('0');
     std::string frac{digitAt(point), digitAt(point + 1), digitAt(point + 2)};
 
     if (digitAt(point + 3) >= '5') {
@@ -109,17 +107,25 @@ void AppendCoord(std::string &out, double value)
         out.push_back('0');
         return;
     }
-    long double magnitude = std::fabs(static_cast<long double>(value));
-    if (magnitude < 1e9L) {
-        // A 53-bit significand times 1000 fits the 64-bit significand: t is exact, and so is
-        // its fraction. Below 1e9 the cut to 18 significant digits moves t by at most 5e-7,
-        // so only a fraction that close to one half needs the digit-string method.
-        long double t = magnitude * 1000.0L;
-        auto whole = static_cast<std::uint64_t>(t);
-        long double frac = t - static_cast<long double>(whole);
-        long double fromHalf = frac - 0.5L;
-        if (fromHalf > 1e-6L || fromHalf < -1e-6L) {
-            AppendThousandths(out, value < 0, whole + (fromHalf > 0 ? 1u : 0u));
+    if (std::fabs(value) < 1e9) {
+        // |value| = m * 2^-shift exactly, and m * 1000 < 2^63: the thousandths and the
+        // remainder below them come out exact in integers. Below 1e9 the cut to 18 significant
+        // digits moves the value by at most 5e-7 thousandths, so only a remainder within
+        // 2^-20 (about 9.5e-7) of one half needs the digit-string method.
+        std::uint64_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        const auto biased = static_cast<int>((bits >> 52) & 0x7FF);
+        const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+        // Doubles from 0.001 to 1e9 have 1023 - 62 <= biased <= 1023 + 29: shift is 23 to 62.
+        const int shift = 1075 - biased;
+        const std::uint64_t scaled = m * 1000;
+        const std::uint64_t whole = scaled >> shift;
+        const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
+        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+        const std::uint64_t window = std::uint64_t{1} << (shift - 20);
+        const std::uint64_t distance = rest > half ? rest - half : half - rest;
+        if (distance > window) {
+            AppendThousandths(out, value < 0, whole + (rest > half ? 1u : 0u));
             return;
         }
     }

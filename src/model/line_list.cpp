@@ -17,10 +17,15 @@ void LineList::Replace(std::size_t i, std::string_view line)
         s.length = line.size();
         return;
     }
-    std::string copy(line);
+    const bool aliases = line.data() >= m_text.data() && line.data() < m_text.data() + m_text.size();
+    if (aliases) {
+        const std::string copy(line);
+        Replace(i, copy);
+        return;
+    }
     s.offset = m_text.size();
-    s.length = copy.size();
-    m_text.append(copy);
+    s.length = line.size();
+    m_text.append(line);
 }
 
 void LineList::Clear()

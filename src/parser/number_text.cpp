@@ -40,58 +40,44 @@ long double ConvertSlow(std::string_view text)
 
 long double ConvertReal(std::string_view text)
 {
-    std::size_t pos = 0;
+    const char *p = text.data();
+    const char *const end = p + text.size();
     bool negative = false;
-    if (pos < text.size() && text[pos] == '-') {
+    if (p < end && *p == '-') {
         negative = true;
-        ++pos;
+        ++p;
     }
-    if (pos == text.size())
+    if (p == end)
         throw EngineError::NotAFloat(text);
 
-    // The digits, read as one integer D with the point removed; the value is D * 10^-fraction.
-    std::size_t first = std::string_view::npos; // first non-zero digit
-    std::size_t last = 0;                       // last non-zero digit
-    std::size_t point = std::string_view::npos;
-    for (std::size_t i = pos; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '.') {
-            if (point != std::string_view::npos)
-                throw EngineError::NotAFloat(text);
-            point = i;
-        } else if (!IsDigit(c)) {
-            throw EngineError::NotAFloat(text);
-        } else if (c != '0') {
-            if (first == std::string_view::npos)
-                first = i;
-            last = i;
-        }
-    }
-    if (first == std::string_view::npos)
-        return negative ? -0.0L : 0.0L;
-    if (point == std::string_view::npos)
-        point = text.size();
-
-    // Leading and trailing zeros dropped: the value is m * 10^exponent, m free of them.
+    // One pass: the digits as one integer (leading zeros skipped), and how many of them
+    // stand after the point. More than 19 significant digits take the slow road.
     std::uint64_t mantissa = 0;
     int digits = 0;
-    for (std::size_t i = first; i <= last && digits <= 19; ++i) {
-        if (text[i] == '.')
-            continue;
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
-        ++digits;
+    int fractionDigits = 0;
+    bool seenPoint = false;
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (IsDigit(c)) {
+            if (digits > 0 || c != '0') {
+                if (digits < 19)
+                    mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+                ++digits;
+            }
+            fractionDigits += seenPoint ? 1 : 0;
+        } else if (c == '.' && !seenPoint) {
+            seenPoint = true;
+        } else {
+            throw EngineError::NotAFloat(text);
+        }
     }
-    // Position of the last significant digit relative to the point gives the exponent.
-    long long exponent = last < point ? static_cast<long long>(point - last - 1)
-                                      : -static_cast<long long>(last - point);
+    if (mantissa == 0 && digits == 0)
+        return negative ? -0.0L : 0.0L;
 
     long double value;
-    if (digits <= 19 && exponent >= 0 && exponent <= kMaxExactPow10) {
-        // Both factors exact: one correctly rounded product.
-        value = static_cast<long double>(mantissa) * kPow10[exponent];
-    } else if (digits <= 19 && exponent < 0 && -exponent <= kMaxExactPow10) {
+    if (digits <= 19 && fractionDigits <= kMaxExactPow10) {
         // Both operands exact: one correctly rounded quotient.
-        value = static_cast<long double>(mantissa) / kPow10[-exponent];
+        value = static_cast<long double>(mantissa) / kPow10[fractionDigits];
     } else {
         value = std::fabs(ConvertSlow(text));
     }

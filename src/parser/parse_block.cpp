@@ -52,40 +52,66 @@ std::int64_t ApplyAxis(std::string_view number, std::uint8_t distanceMode, doubl
     return n;
 }
 
+// The G words matched by their whole text; anything else is 0 (no effect).
+int GCode(std::string_view word)
+{
+    const std::string_view n = word.substr(1);
+    if (n.size() == 1 && n[0] >= '0' && n[0] <= '3')
+        return n[0] - '0' + 100; // G0 .. G3
+    if (n.size() == 2) {
+        if (n[0] == '0' && n[1] >= '0' && n[1] <= '3')
+            return n[1] - '0' + 100; // G00 .. G03
+        if ((n[0] == '1' && (n[1] == '8' || n[1] == '9')) ||
+            (n[0] == '4' && ((n[1] >= '0' && n[1] <= '3') || n[1] == '9')) ||
+            (n[0] == '9' && (n[1] == '0' || n[1] == '1')))
+            return (n[0] - '0') * 10 + (n[1] - '0');
+    }
+    if (n == "284")
+        return 284;
+    return 0;
+}
+
 void ApplyGWord(std::string_view word, BlockRecord &b, std::string_view &message)
 {
     const long double value = ConvertReal(word.substr(1));
-    if (IsCannedCycleValue(value) || word == "G284")
+    const int code = GCode(word);
+    if (code == 284 || IsCannedCycleValue(value))
         message = kMsgCannedCycle;
-    if (word == "G18")
+    switch (code) {
+    case 18:
         message = kMsgPlaneG18;
-    else if (word == "G19")
+        break;
+    case 19:
         message = kMsgPlaneG19;
-
-    if (word == "G0" || word == "G00")
-        b.motion = 0;
-    else if (word == "G1" || word == "G01")
-        b.motion = 1;
-    else if (word == "G2" || word == "G02")
-        b.motion = 2;
-    else if (word == "G3" || word == "G03")
-        b.motion = 3;
-    else if (word == "G40") {
+        break;
+    case 100:
+    case 101:
+    case 102:
+    case 103:
+        b.motion = static_cast<std::uint8_t>(code - 100);
+        break;
+    case 40:
         b.radiusComp = 0;
         b.radiusOffset = -1;
-    } else if (word == "G41")
-        b.radiusComp = 1;
-    else if (word == "G42")
-        b.radiusComp = 2;
-    else if (word == "G43")
+        break;
+    case 41:
+    case 42:
+        b.radiusComp = static_cast<std::uint8_t>(code - 40);
+        break;
+    case 43:
         b.lengthComp = 3;
-    else if (word == "G49") {
+        break;
+    case 49:
         b.lengthComp = 9;
         b.lengthOffset = -1;
-    } else if (word == "G90")
-        b.distanceMode = 0;
-    else if (word == "G91")
-        b.distanceMode = 1;
+        break;
+    case 90:
+    case 91:
+        b.distanceMode = static_cast<std::uint8_t>(code - 90);
+        break;
+    default:
+        break;
+    }
 }
 
 } // namespace

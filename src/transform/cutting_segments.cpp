@@ -48,7 +48,8 @@ void ReplaceNumber(LineList &lines, std::size_t index, char letter, double value
     std::size_t runEnd = at + 1;
     while (runEnd < line.size() && IsRunChar(line[runEnd]))
         ++runEnd;
-    std::string changed(line.substr(0, at + 1));
+    thread_local std::string changed;
+    changed.assign(line.substr(0, at + 1));
     AppendCoord(changed, value);
     changed.append(line.substr(runEnd));
     lines.Replace(index, changed);
