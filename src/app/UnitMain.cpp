@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTextDocument>
+#include <cstring>
 
 #include "app/settings_file.h"
 #include "app/user_dialogs.h"
@@ -257,21 +258,46 @@ void TForm1::FormDestroy()
 std::string TForm1::MemoText() const
 {
     // Paragraph separators (and the line separators Shift+Return types) are the text's own
-    // line breaks; wrapped rows are not.
-    QString raw = Memo1->document()->toRawText();
-    raw.replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n"));
-    raw.replace(QChar(QChar::LineSeparator), QStringLiteral("\r\n"));
-    return raw.toStdString();
+    // line breaks; wrapped rows are not. Both are three bytes in UTF-8: E2 80 A9 and E2 80 A8.
+    const QByteArray utf8 = Memo1->document()->toRawText().toUtf8();
+    std::string text;
+    text.reserve(static_cast<std::size_t>(utf8.size()));
+    const char *p = utf8.constData();
+    const char *const end = p + utf8.size();
+    while (p < end) {
+        const auto *mark =
+            static_cast<const char *>(std::memchr(p, '\xE2', static_cast<std::size_t>(end - p)));
+        if (mark == nullptr || end - mark < 3) {
+            text.append(p, end);
+            break;
+        }
+        text.append(p, mark);
+        if (mark[1] == '\x80' && (mark[2] == '\xA9' || mark[2] == '\xA8'))
+            text.append("\r\n");
+        else
+            text.append(mark, 3);
+        p = mark + 3;
+    }
+    return text;
 }
 
 void TForm1::SetMemoText(std::string_view utf8)
 {
-    QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    if (text.size() > kMemoCharacterLimit)
+    // Every CR LF, lone CR and lone LF becomes one line break of the text box.
+    std::string text;
+    text.reserve(utf8.size());
+    std::size_t from = 0;
+    for (std::size_t cr; (cr = utf8.find('\r', from)) != std::string_view::npos;) {
+        text.append(utf8.substr(from, cr - from)).push_back('\n');
+        from = cr + (cr + 1 < utf8.size() && utf8[cr + 1] == '\n' ? 2 : 1);
+    }
+    text.append(utf8.substr(from));
+    if (static_cast<qsizetype>(text.size()) > kMemoCharacterLimit * 3)
         throw FileError::TooLarge();
-    Memo1->setPlainText(text);
+    QString converted = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    if (converted.size() > kMemoCharacterLimit)
+        throw FileError::TooLarge();
+    Memo1->setPlainText(converted);
 }
 
 void TForm1::WriteMemoTo(const QString &path)
