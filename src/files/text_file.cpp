@@ -18,6 +18,8 @@ std::string AbsolutePath(const QString &path)
 
 std::string ReadFileBytes(const QString &path)
 {
+    if (path.isEmpty())
+        throw FileError::CannotOpen(std::string(), "No file name specified");
     QFile file(path);
     if (QFileInfo(path).isDir())
         throw FileError::CannotOpen(AbsolutePath(path), "Is a directory");

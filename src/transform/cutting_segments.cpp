@@ -139,12 +139,20 @@ void ReverseCuttingSegments(std::span<const std::string_view> lines,
         }
 
         // The segment runs to the record before the next one that moves in Z, or before the
-        // last record; a cutting move on the last record is a segment of its own.
+        // last record, which usually ends the program; a cutting move on the last record is a
+        // segment of its own. When that last cut continues the pass at the same depth it is
+        // taken into the pass instead: on its own its approach would be redirected into the
+        // pass just written, and a cut would be lost.
         long long last = n - 1;
         if (i < n - 1) {
             for (long long j = i + 1; j < n; ++j) {
-                if (HasZTravel(list[static_cast<std::size_t>(j)]) || j == n - 1) {
+                const BlockRecord &next = list[static_cast<std::size_t>(j)];
+                if (HasZTravel(next)) {
                     resume = j;
+                    break;
+                }
+                if (j == n - 1) {
+                    resume = next.motion != 0 && HasXYTravel(next) ? n : j;
                     break;
                 }
             }
