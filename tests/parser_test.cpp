@@ -214,6 +214,10 @@ TEST(ParseBlock, ArcOffsetsMeasureFromTheEndKnownAtTheWord)
            // The word's value becomes a double (1.5, a tie to even) before the sum.
            {__LINE__, "X0Y0", "X1. I1.500000000000000111", "endX=1 arcI=0.5"},
            {__LINE__, "X0Y0", "Y1. J1.500000000000000111", "endY=1 arcJ=0.5"},
+           // From a start not known yet the offsets stay as written: no distance is ever
+           // built from the unknown-position mark.
+           {__LINE__, "", "G02 X-20. Y5. I3.", "endX=-20 endY=5 arcI=3 motion=2"},
+           {__LINE__, "Y0", "G03 X-20. Y5. J2.", "endX=-20 endY=5 arcJ=-3 motion=3"},
            // Arc data lives for one line, also across a comment line.
            {__LINE__, arc, "(NOTE)", "arcRadius=0 arcI=0 arcJ=0"},
            {__LINE__, arc, "G01 X2.", "endX=2 arcRadius=0 arcI=0 arcJ=0 motion=1"}},

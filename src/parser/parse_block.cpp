@@ -52,6 +52,16 @@ std::int64_t ApplyAxis(std::string_view number, std::uint8_t distanceMode, doubl
     return n;
 }
 
+// An arc centre offset, moved from the start point to the end point (start - end + offset,
+// in extended, rounded once). From a start that is not known yet the move cannot be made:
+// the offset stays as written rather than becoming a distance from the unknown-position mark.
+double OffsetFromEnd(double start, double end, double offset)
+{
+    if (start >= UNSET_COORD)
+        return offset;
+    return StoreReal((static_cast<long double>(start) - end) + offset);
+}
+
 // The G words matched by their whole text; anything else is 0 (no effect).
 int GCode(std::string_view word)
 {
@@ -179,16 +189,16 @@ ParseVerdict ParseBlock(std::string_view line, bool wholeProgram, BlockRecord &b
             // Offsets in the text run from the start point to the centre; stored from the end
             // point known at this word. The word's value is rounded to a double first.
             const auto value = static_cast<double>(ConvertReal(number));
-            b.arcI = StoreReal((static_cast<long double>(b.startX) - b.endX) + value);
+            b.arcI = OffsetFromEnd(b.startX, b.endX, value);
             if (!Contains(line, 'J'))
-                b.arcJ = StoreReal(static_cast<long double>(b.startY) - b.endY);
+                b.arcJ = OffsetFromEnd(b.startY, b.endY, 0.0);
             break;
         }
         case 'J': {
             const auto value = static_cast<double>(ConvertReal(number));
-            b.arcJ = StoreReal((static_cast<long double>(b.startY) - b.endY) + value);
+            b.arcJ = OffsetFromEnd(b.startY, b.endY, value);
             if (!Contains(line, 'I'))
-                b.arcI = StoreReal(static_cast<long double>(b.startX) - b.endX);
+                b.arcI = OffsetFromEnd(b.startX, b.endX, 0.0);
             break;
         }
         case 'F':

@@ -1,0 +1,89 @@
+// A whole program, any bytes, rewritten with each of the six settings. The rewrite either
+// completes, stops at a refused line or raises the engine's error. A completed rewrite writes
+// no NUL, no "inf" or "nan" unless the input holds that text, and no number of 999999 (the
+// unknown-position mark) or more unless the input could have led there: a number of a
+// quarter of that or more (three of them summed make an arc offset), or incremental moves,
+// which add up.
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "files/text_codec.h"
+#include "model/errors.h"
+#include "transform/execute.h"
+
+namespace {
+
+bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == '-' || c == '.'; }
+
+// Letters followed by a coordinate or an arc value.
+constexpr std::string_view kValueLetters = "XYZIJR";
+
+// Calls visit(number text) for every number that follows one of those letters.
+template <typename Visit> void ForEachValue(std::string_view text, Visit visit)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (kValueLetters.find(text[i]) == std::string_view::npos)
+            continue;
+        std::size_t end = i + 1;
+        while (end < text.size() && IsNumberChar(text[end]))
+            ++end;
+        const std::string_view number = text.substr(i + 1, end - i - 1);
+        if (!number.empty() && number != "-" && number != "." && number != "-.")
+            visit(number);
+    }
+}
+
+double Value(std::string_view number) { return std::strtod(std::string(number).c_str(), nullptr); }
+
+bool MayReachTheMark(std::string_view input)
+{
+    bool large = input.find("G91") != std::string_view::npos;
+    ForEachValue(input, [&](std::string_view n) { large |= std::fabs(Value(n)) >= 999999.0 / 4; });
+    return large;
+}
+
+void CheckLine(std::string_view line, std::string_view input, bool mayReachTheMark)
+{
+    if (line.find('\0') != std::string_view::npos)
+        std::abort();
+    for (std::string_view bad : {"inf", "nan"})
+        if (line.find(bad) != std::string_view::npos && input.find(bad) == std::string_view::npos)
+            std::abort();
+    if (!mayReachTheMark)
+        ForEachValue(line, [](std::string_view n) {
+            if (std::fabs(Value(n)) >= 999999.0)
+                std::abort();
+        });
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    // As the front ends read a file: the text ends at a NUL byte.
+    const korvane::DecodedText text =
+        korvane::DecodeText(std::string(reinterpret_cast<const char *>(data), size));
+    const auto lines = korvane::SplitLines(text.utf8);
+    const bool mayReachTheMark = MayReachTheMark(text.utf8);
+    for (bool whole : {false, true}) {
+        for (auto axis : {korvane::MirrorAxis::X, korvane::MirrorAxis::Y, korvane::MirrorAxis::None}) {
+            korvane::WorkingState state;
+            try {
+                const auto outcome = korvane::ExecuteRewrite(lines, {whole, axis}, state);
+                if (!outcome.completed) {
+                    if (outcome.refusedLine >= lines.size() || outcome.message.empty())
+                        std::abort();
+                    continue;
+                }
+            } catch (const korvane::KorvaneError &) {
+                continue;
+            }
+            for (std::size_t i = 0; i < state.outputLines.size(); ++i)
+                CheckLine(state.outputLines[i], text.utf8, mayReachTheMark);
+        }
+    }
+    return 0;
+}
