@@ -12,7 +12,9 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <deque>
+#include <sys/resource.h>
 
 #include "app/UnitMain.h"
 #include "app/settings_file.h"
@@ -75,6 +77,25 @@ void WriteBytes(const QString &path, const QByteArray &bytes)
 }
 
 QString Memo(const TForm1 &form) { return QString::fromStdString(form.MemoText()); }
+
+// Files larger than `bytes` cannot be written while it lives: a full disk, for this process.
+class FullDisk {
+public:
+    explicit FullDisk(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FullDisk() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+    FullDisk(const FullDisk &) = delete;
+    FullDisk &operator=(const FullDisk &) = delete;
+
+private:
+    rlimit m_saved{};
+};
 
 const QByteArray kProgram = "G90G00X0Y0Z5.\nG01Z-1.F100\nX10.\nY10.\nG00Z5.\nM30\n";
 
@@ -411,6 +432,95 @@ private slots:
         QCOMPARE(m_dialogs.errors.size(), 1);
         form.FormDestroy();
         QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("Korvane.nc"))));
+    }
+
+    void failedWritesKeepTheFormerFile_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addRow("overwrite") << "save1";
+        QTest::addRow("save as") << "Save2";
+        QTest::addRow("batch output") << "batch";
+        QTest::addRow("settings") << "settings";
+    }
+    void failedWritesKeepTheFormerFile()
+    {
+        QFETCH(QString, command);
+        const QString program = m_dir->filePath(QStringLiteral("job.nc"));
+        const QString batch = m_dir->filePath(QStringLiteral("Korvane.nc"));
+        const QString ini = m_dir->filePath(QStringLiteral("KV.ini"));
+        const QByteArray before = "(THE USER'S FILE)\r\nM30\r\n";
+        for (const QString &path : {program, batch})
+            WriteBytes(path, before);
+        WriteBytes(ini, "[Data]\nKa1=nc\n");
+        TForm1 form(m_dialogs, command == QLatin1String("batch") ? QStringList{program} : QStringList{},
+                    m_dir->path());
+        m_dialogs.openAnswers = {program};
+        m_dialogs.saveAnswers = {program};
+        form.Open1->trigger();
+        form.Memo1->setPlainText(QString(QStringLiteral("G01X1.\n")).repeated(200));
+        form.EditKakutyousi->setText(QStringLiteral("a-much-longer-extension-than-before"));
+        {
+            FullDisk full(16);
+            if (command == QLatin1String("save1"))
+                form.save1->trigger();
+            else if (command == QLatin1String("Save2"))
+                form.Save2->trigger();
+            else
+                form.FormDestroy();
+        }
+        const QString expected = command == QLatin1String("settings")
+                                     ? QStringLiteral("%1 に書き込めません.").arg(ini)
+                                     : QStringLiteral("ストリームへの書き込みエラー.");
+        QCOMPARE(m_dialogs.errors, QStringList(expected));
+        QCOMPARE(ReadBytes(program), before);
+        QCOMPARE(ReadBytes(batch), before);
+        QCOMPARE(ReadBytes(ini), QByteArray("[Data]\nKa1=nc\n"));
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    }
+
+    void settingsFileThatCannotBeWritten()
+    {
+        // A folder where the settings file should be: read as missing, written with a message.
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("KV.ini")));
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        QCOMPARE(form.EditKakutyousi->text(), QStringLiteral("nc"));
+        form.FormDestroy();
+        QCOMPARE(m_dialogs.errors,
+                 QStringList(QStringLiteral("%1 に書き込めません.")
+                                 .arg(m_dir->filePath(QStringLiteral("KV.ini")))));
+    }
+
+    void textsTheTextBoxCannotTakeAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addRow("too many lines") << QByteArray(kMemoLineLimit, '\n');
+        QTest::addRow("too many characters") << QByteArray(kMemoCharacterLimit + 1, 'A');
+    }
+    void textsTheTextBoxCannotTakeAreRefused()
+    {
+        QFETCH(QByteArray, bytes);
+        const QString path = m_dir->filePath(QStringLiteral("huge.nc"));
+        WriteBytes(path, bytes);
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        form.Memo1->setPlainText(QStringLiteral("M30"));
+        m_dialogs.openAnswers = {path};
+        form.Open1->trigger();
+        QCOMPARE(m_dialogs.errors,
+                 QStringList(QStringLiteral("文字列の大きさがメモの制限を越えました.")));
+        QCOMPARE(form.Memo1->toPlainText(), QStringLiteral("M30"));
+        QCOMPARE(form.currentPath(), QString());
+    }
+
+    void aVeryLongLineIsWrappedAtWordsOnly()
+    {
+        const QString path = m_dir->filePath(QStringLiteral("long.nc"));
+        WriteBytes(path, "G01X1.\n" + QByteArray(kWrapAnywhereLineLimit + 1, '7'));
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        QCOMPARE(form.Memo1->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+        m_dialogs.openAnswers = {path};
+        form.Open1->trigger();
+        QCOMPARE(form.Memo1->wordWrapMode(), QTextOption::WordWrap);
+        QCOMPARE(form.Memo1->blockCount(), 2);
     }
 
 private:

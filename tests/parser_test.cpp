@@ -27,8 +27,13 @@ namespace {
 using testing::StrEq;
 using testing::ThrowsMessage;
 
-std::string NotFloat(std::string_view t) { return "'" + std::string(t) + "' は浮動小数点数ではありません"; }
-std::string NotInt(std::string_view t) { return "'" + std::string(t) + "' は整数ではありません"; }
+// Messages show at most 64 characters of a number text.
+std::string Shown(std::string_view t)
+{
+    return t.size() <= 64 ? std::string(t) : std::string(t.substr(0, 64)) + "...";
+}
+std::string NotFloat(std::string_view t) { return "'" + Shown(t) + "' は浮動小数点数ではありません"; }
+std::string NotInt(std::string_view t) { return "'" + Shown(t) + "' は整数ではありません"; }
 
 // Outcome suffixes: " | " before a refusal message, " ! " before an error text. The marks of
 // the messages are the full-width forms.
@@ -241,6 +246,7 @@ TEST(ParseBlock, IntegerWordsAndMalformedNumbers)
            {__LINE__, "", "X5. G1-", BadFloat("1-")}, // the G pass runs first
            {__LINE__, "", "G91 G", "distanceMode=1" + BadFloat("")},
            {__LINE__, "", "G01 X5. Y1.2.3 Z1.", "endX=5 motion=1" + BadFloat("1.2.3")},
+           {__LINE__, "", "X" + nines, " ! '" + std::string(64, '9') + "...' は浮動小数点数ではありません"},
            {__LINE__, "", "X" + nines, BadFloat(nines)}, {__LINE__, "", "Z" + tiny, BadFloat(tiny)},
            {__LINE__, "", "S100 F.5 T3", "spindle=100" + BadInt("")},
            {__LINE__, "", "S1000.", BadInt("1000.")}, {__LINE__, "", "T1.5", BadInt("1.5")},

@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTextDocument>
+#include <algorithm>
 #include <cstring>
 
 #include "app/settings_file.h"
@@ -292,11 +293,27 @@ void TForm1::SetMemoText(std::string_view utf8)
         from = cr + (cr + 1 < utf8.size() && utf8[cr + 1] == '\n' ? 2 : 1);
     }
     text.append(utf8.substr(from));
-    if (static_cast<qsizetype>(text.size()) > kMemoCharacterLimit * 3)
+
+    // Count the lines and find the longest before anything changes.
+    qsizetype lines = 1;
+    std::size_t longest = 0;
+    for (std::size_t start = 0;;) {
+        const std::size_t lf = text.find('\n', start);
+        const std::size_t end = lf == std::string::npos ? text.size() : lf;
+        longest = std::max(longest, end - start);
+        if (lf == std::string::npos)
+            break;
+        ++lines;
+        start = lf + 1;
+    }
+    if (lines > kMemoLineLimit || static_cast<qsizetype>(text.size()) > kMemoCharacterLimit * 3)
         throw FileError::TooLarge();
     QString converted = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     if (converted.size() > kMemoCharacterLimit)
         throw FileError::TooLarge();
+    Memo1->setWordWrapMode(static_cast<qsizetype>(longest) > kWrapAnywhereLineLimit
+                               ? QTextOption::WordWrap
+                               : QTextOption::WrapAtWordBoundaryOrAnywhere);
     Memo1->setPlainText(converted);
 }
 

@@ -23,8 +23,13 @@ namespace korvane {
 
 class UserDialogs;
 
-/// The most characters the text box takes; a larger text is refused with a message.
-inline constexpr qsizetype kMemoCharacterLimit = 256LL * 1024 * 1024;
+/// What the text box takes: at most this many characters and lines (a text box line costs
+/// some 450 bytes besides its characters). A larger text is refused with a message.
+inline constexpr qsizetype kMemoCharacterLimit = 64LL * 1024 * 1024;
+inline constexpr qsizetype kMemoLineLimit = 2'000'000;
+/// Wrapping a line "anywhere" costs time that grows with the square of its length; beyond
+/// this many bytes in one line the text box wraps at word boundaries only.
+inline constexpr qsizetype kWrapAnywhereLineLimit = 10'000;
 
 /// The main window: the NC program in Memo1, the rewrite settings, Execute and the file and
 /// edit commands. Every command runs through one guard that shows a failure in the error box;

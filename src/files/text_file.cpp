@@ -49,7 +49,10 @@ struct AtomicFileWriter::Impl {
 
 AtomicFileWriter::AtomicFileWriter(const QString &path) : m_impl(std::make_unique<Impl>(path))
 {
-    if (!m_impl->file.open(QIODevice::WriteOnly))
+    // Unbuffered: every write reaches the file at once and reports a short count when the
+    // disk is full. (Buffered, the flush inside commit() lets such a failure pass, and a
+    // truncated file would replace the old one.)
+    if (!m_impl->file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw FileError::CannotCreate(AbsolutePath(path), m_impl->file.errorString().toStdString());
 }
 

@@ -3,11 +3,17 @@
 namespace korvane {
 namespace {
 
+// A number text of a hostile file can be megabytes long: the message shows its start.
+constexpr std::size_t kShownText = 64;
+
 std::string Quoted(std::string_view text, std::string_view after)
 {
     std::string message;
-    message.reserve(text.size() + after.size() + 2);
-    message.append("'").append(text).append("'").append(after);
+    message.reserve(kShownText + after.size() + 8);
+    message.append("'").append(text.substr(0, kShownText));
+    if (text.size() > kShownText)
+        message.append("...");
+    message.append("'").append(after);
     return message;
 }
 

@@ -32,7 +32,8 @@ class EngineError : public KorvaneError {
 public:
     using KorvaneError::KorvaneError;
 
-    /// "'%s' は浮動小数点数ではありません" for a number text that is not a real.
+    /// "'%s' は浮動小数点数ではありません" for a number text that is not a real. A text of more
+    /// than 64 characters is shown by its first 64 and "...".
     static EngineError NotAFloat(std::string_view text);
     /// "'%s' は整数ではありません" for a number text that is not a 32-bit integer.
     static EngineError NotAnInteger(std::string_view text);
