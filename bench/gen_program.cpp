@@ -2,6 +2,7 @@
 // arguments:
 //   gen_program finish LINES SEED   3D zig-zag finishing: G01 X Y Z F on every line
 //   gen_program pocket LINES SEED   2D pockets at many depths: arcs, compensation, tools
+//   gen_program random BYTES SEED   random bytes, for robustness tests
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -137,7 +138,7 @@ void Pocket(long lines, std::mt19937_64 &rng)
 int main(int argc, char **argv)
 {
     if (argc != 4) {
-        std::fputs("usage: gen_program finish|pocket LINES SEED\n", stderr);
+        std::fputs("usage: gen_program finish|pocket LINES SEED | random BYTES SEED\n", stderr);
         return 64;
     }
     const std::string kind = argv[1];
@@ -147,6 +148,9 @@ int main(int argc, char **argv)
         Finish(lines, rng);
     else if (kind == "pocket")
         Pocket(lines, rng);
+    else if (kind == "random")
+        for (long i = 0; i < lines; ++i)
+            std::putchar(static_cast<int>(rng() & 0xFF));
     else
         return 64;
     return std::fflush(stdout) == 0 ? 0 : 1;

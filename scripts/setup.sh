@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_pkgs=(cmake g++ make pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl-dev
             fonts-ipafont-gothic)
-test_pkgs=(xvfb xauth xdotool locales)
+test_pkgs=(xvfb xauth xdotool locales time)
 bench_pkgs=(time)
 fuzz_pkgs=(clang libclang-rt-14-dev)
 shot_pkgs=(twm xfonts-base xfonts-75dpi)
