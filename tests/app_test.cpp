@@ -523,6 +523,49 @@ private slots:
         QCOMPARE(form.Memo1->blockCount(), 2);
     }
 
+    void hostileFilesEndInAResultOrAMessage_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("loads");
+        QTest::addRow("empty") << QByteArray() << true;
+        QTest::addRow("NUL bytes") << QByteArray(1 << 20, '\0') << true;
+        QByteArray random(10 << 20, '\0');
+        quint32 x = 12345;
+        for (char &c : random) {
+            x = x * 1664525u + 1013904223u;
+            c = static_cast<char>(x >> 24);
+        }
+        QTest::addRow("random 10 MB") << random << true;
+        QTest::addRow("one 100 MB line") << QByteArray(100 << 20, '7') << false;
+        QTest::addRow("10 million empty lines") << QByteArray(10'000'000, '\n') << false;
+        QTest::addRow("CR only") << QByteArray("G90G00X0Y0Z5.\rG01Z-1.F100\rX10.\rG00Z5.\r") << true;
+        QTest::addRow("bad CP932") << QByteArray("(\x82\xff)\r\nG00X1.\r\n") << true;
+    }
+    void hostileFilesEndInAResultOrAMessage()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, loads);
+        const QString path = m_dir->filePath(QStringLiteral("hostile.nc"));
+        WriteBytes(path, bytes);
+        bytes.clear();
+        for (bool whole : {false, true}) {
+            TForm1 form(m_dialogs, {}, m_dir->path());
+            m_dialogs = ScriptedDialogs();
+            m_dialogs.openAnswers = {path};
+            form.Open1->trigger();
+            QCOMPARE(form.currentPath().isEmpty(), !loads);
+            QCOMPARE(m_dialogs.errors.size(), loads ? 0 : 1);
+            form.CheckBoxOll->setChecked(whole);
+            const QString before = form.Memo1->toPlainText();
+            form.Button1->click();
+            // Either the result replaced the text, or one message says why not.
+            const qsizetype messages = m_dialogs.errors.size() + m_dialogs.informations.size();
+            QVERIFY(messages <= (loads ? 1 : 2));
+            if (messages > (loads ? 0 : 1))
+                QCOMPARE(form.Memo1->toPlainText(), before);
+        }
+    }
+
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     ScriptedDialogs m_dialogs;
