@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "model/errors.h"
 #include "parser/number_text.h"
@@ -14,7 +15,15 @@ namespace {
 // A line keeps at most this many words; the byte that would begin one more ends the walk.
 constexpr int kMaxWords = 29;
 
-bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == '-' || c == '.'; }
+// The twelve bytes that continue a word: the digits, "-" and ".".
+constexpr auto kNumberChars = [] {
+    std::array<bool, 256> table{};
+    for (char c : std::string_view("0123456789-."))
+        table[static_cast<unsigned char>(c)] = true;
+    return table;
+}();
+
+bool IsNumberChar(char c) { return kNumberChars[static_cast<unsigned char>(c)]; }
 
 bool Contains(std::string_view s, char c) { return std::memchr(s.data(), c, s.size()) != nullptr; }
 
@@ -81,11 +90,30 @@ int GCode(std::string_view word)
     return 0;
 }
 
+// A G word's number text made of up to nine digits only, as nearly every G word is: its value
+// is that whole number, exactly, in any precision.
+std::optional<int> PlainGNumber(std::string_view digits)
+{
+    if (digits.empty() || digits.size() > 9)
+        return std::nullopt;
+    int n = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
 void ApplyGWord(std::string_view word, BlockRecord &b, std::string_view &message)
 {
-    const long double value = ConvertReal(word.substr(1));
+    bool canned;
+    if (const std::optional<int> n = PlainGNumber(word.substr(1)))
+        canned = (*n >= 73 && *n <= 76) || (*n >= 81 && *n <= 89); // the open ranges' integers
+    else
+        canned = IsCannedCycleValue(ConvertReal(word.substr(1)));
     const int code = GCode(word);
-    if (code == 284 || IsCannedCycleValue(value))
+    if (code == 284 || canned)
         message = kMsgCannedCycle;
     switch (code) {
     case 18:

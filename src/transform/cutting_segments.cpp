@@ -38,30 +38,45 @@ struct LetterLines {
     }
 };
 
-// Replaces the number run after the first `letter` of the NC part with the text of `value`.
-void ReplaceNumber(LineList &lines, std::size_t index, char letter, double value)
+// Replaces, in `line`, the number run after the first `letter` of its NC part by the text of
+// `value`. False when the line keeps its text (no such letter, or the letter ends the line).
+bool ReplaceNumber(std::string &line, char letter, double value)
 {
-    std::string_view line = lines[index];
     const std::size_t at = CodePart(line).find(letter);
     if (at == std::string_view::npos || at + 1 == line.size())
-        return; // a letter that ends the line is left as it is
+        return false;
     std::size_t runEnd = at + 1;
     while (runEnd < line.size() && IsRunChar(line[runEnd]))
         ++runEnd;
-    thread_local std::string changed;
-    changed.assign(line.substr(0, at + 1));
-    AppendCoord(changed, value);
-    changed.append(line.substr(runEnd));
-    lines.Replace(index, changed);
+    thread_local std::string number;
+    number.clear();
+    AppendCoord(number, value);
+    line.replace(at + 1, runEnd - at - 1, number);
+    return true;
 }
 
 void Retarget(LineList &lines, std::size_t lineX, std::optional<double> x, std::size_t lineY,
               std::optional<double> y)
 {
-    if (x && lineX != kNone)
-        ReplaceNumber(lines, lineX, 'X', *x);
-    if (y && lineY != kNone)
-        ReplaceNumber(lines, lineY, 'Y', *y);
+    thread_local std::string text;
+    if (!y)
+        lineY = kNone;
+    if (x && lineX != kNone) {
+        // One rebuild when X and Y stand in the same line, as in the usual approach rapid.
+        text.assign(lines[lineX]);
+        bool changed = ReplaceNumber(text, 'X', *x);
+        if (lineY == lineX) {
+            changed |= ReplaceNumber(text, 'Y', *y);
+            lineY = kNone;
+        }
+        if (changed)
+            lines.Replace(lineX, text);
+    }
+    if (lineY != kNone) {
+        text.assign(lines[lineY]);
+        if (ReplaceNumber(text, 'Y', *y))
+            lines.Replace(lineY, text);
+    }
 }
 
 const BlockRecord &RecordAt(const std::vector<BlockRecord> &list, long long index)
