@@ -1,7 +1,6 @@
 #include "transform/emitter.h"
 
 #include <charconv>
-#include <initializer_list>
 #include <string>
 
 #include "model/UnitCall.h"
@@ -9,34 +8,39 @@
 namespace korvane {
 namespace {
 
-// The pieces of one block, kept between calls so that their storage is reused: a rewrite
-// emits a block per line, and allocating its words anew each time would dominate.
-struct Pieces {
-    std::string feed, seq, d, h, tool, comp, length, x, y, z, mode, motion, move, line;
-
-    void Clear()
-    {
-        for (std::string *s : {&feed, &seq, &d, &h, &tool, &comp, &length, &x, &y, &z, &mode,
-                               &motion, &move, &line})
-            s->clear();
-    }
+// Which words one reversed block writes. The words are decided in a fixed order, each against
+// the memory it updates at once, and only then written out in the order a block line reads.
+struct Words {
+    bool feed = false, seq = false, d = false, h = false, tool = false;
+    bool comp = false, length = false, x = false, y = false, z = false;
+    bool mode = false, motion = false;
+    int compDigit = 0, lengthDigit = 0, motionDigit = 0;
 };
 
-void SetWord(std::string &out, const char *prefix, std::int32_t value, const char *suffix = "")
+void AppendInt(std::string &out, std::int32_t value)
 {
     char digits[16];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    out.append(prefix).append(digits, end).append(suffix);
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
 }
 
-// Decides one coordinate word: written when known and changed against the memory.
-void CoordWord(char letter, double value, bool negate, double &memory, std::string &out)
+void AppendCode(std::string &out, const char *prefix, int digit)
+{
+    out.append(prefix).push_back(static_cast<char>('0' + digit));
+}
+
+// A coordinate word is written when the value is known and differs from the memory.
+bool DecideCoord(double value, double &memory)
 {
     if (!CoordChanged(value, memory) || !IsWritable(value))
-        return;
+        return false;
     memory = value;
+    return true;
+}
+
+void AppendCoordWord(std::string &out, char letter, double value)
+{
     out.push_back(letter);
-    AppendCoord(out, negate ? -value : value);
+    AppendCoord(out, value);
 }
 
 } // namespace
@@ -44,122 +48,153 @@ void CoordWord(char letter, double value, bool negate, double &memory, std::stri
 void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool firstOfRun,
                        const RewriteSettings &settings, WorkingState &state)
 {
-    thread_local Pieces p;
-    p.Clear();
     EmitMemory &m = state.memory;
     const MirrorAxis axis = settings.mirrorAxis;
     LineList &out = state.outputLines;
+    thread_local std::string line;
+    line.clear();
+    Words w;
 
     if (cur.feed != m.lastFeed && cur.feed != -1) {
         m.lastFeed = cur.feed;
-        SetWord(p.feed, "F", cur.feed);
+        w.feed = true;
     }
     if (cur.spindle != m.lastSpindle && cur.spindle != -1) {
         // A spindle start is a line of its own, ahead of the block; when cutting segments are
         // reversed in place the copied lines already carry it.
         m.lastSpindle = cur.spindle;
         if (settings.wholeProgram) {
-            SetWord(p.line, "M03S", cur.spindle);
-            out.Append(p.line);
-            p.line.clear();
+            line.append("M03S");
+            AppendInt(line, cur.spindle);
+            out.Append(line);
+            line.clear();
         }
     }
     if (cur.seqNo != m.lastSeqNo && cur.seqNo != -1) {
         m.lastSeqNo = cur.seqNo;
-        SetWord(p.seq, "N", cur.seqNo);
+        w.seq = true;
     }
     // The reversed move runs under the compensation that was in force before the block.
     if (prev.radiusOffset != m.lastRadiusOffset && prev.radiusOffset != -1) {
         m.lastRadiusOffset = prev.radiusOffset;
-        SetWord(p.d, "D", prev.radiusOffset);
+        w.d = true;
     }
     if (prev.lengthOffset != m.lastLengthOffset && prev.lengthOffset != -1) {
         m.lastLengthOffset = prev.lengthOffset;
-        SetWord(p.h, "H", prev.lengthOffset);
+        w.h = true;
     }
     if (cur.tool != m.lastTool && cur.tool != -1) {
         m.lastTool = cur.tool;
-        SetWord(p.tool, "T", cur.tool, "M06");
+        w.tool = true;
     }
 
-    const std::int32_t comp = prev.radiusComp;
+    const int comp = prev.radiusComp;
     if (comp != m.lastRadiusComp || (firstOfRun && m.lastRadiusComp != 0)) {
         m.lastRadiusComp = comp;
+        w.comp = true;
         // Running a path backwards puts the cutter on the other side of it; a mirror image
         // swaps the side once more, so only the unmirrored rewrite exchanges G41 and G42.
-        int digit = comp;
-        if (axis == MirrorAxis::None)
-            digit = comp == 1 ? 2 : comp == 2 ? 1 : 0;
-        p.comp.append("G4").push_back(static_cast<char>('0' + digit));
-        p.comp.append(p.d);
-        if (p.comp == "G40")
-            m.lastRadiusOffset = -1; // the next compensation start must name its D again
+        w.compDigit = axis == MirrorAxis::None ? (comp == 1 ? 2 : comp == 2 ? 1 : 0) : comp;
+        if (w.compDigit == 0 && !w.d)
+            m.lastRadiusOffset = -1; // a bare G40: the next start must name its D again
     }
-    const std::int32_t length = prev.lengthComp;
+    const int length = prev.lengthComp;
     if (length != m.lastLengthComp) {
         m.lastLengthComp = length;
-        p.length.append("G4").push_back(static_cast<char>('0' + length));
-        p.length.append(p.h);
-        if (p.length == "G49")
-            m.lastLengthOffset = -1;
+        w.length = true;
+        w.lengthDigit = length;
+        if (length == 9 && !w.h)
+            m.lastLengthOffset = -1; // a bare G49
     }
 
-    CoordWord('X', cur.startX, axis == MirrorAxis::X, m.lastX, p.x);
-    CoordWord('Y', cur.startY, axis == MirrorAxis::Y, m.lastY, p.y);
-    if (settings.wholeProgram) {
-        CoordWord('Z', cur.startZ, false, m.lastZ, p.z);
-    } else if (CoordChanged(cur.startZ, m.lastZ) && IsWritable(cur.startZ)) {
-        // In place the copied lines own the depth: the word is decided but not written.
-        m.lastZ = cur.startZ;
-    }
+    w.x = DecideCoord(cur.startX, m.lastX);
+    w.y = DecideCoord(cur.startY, m.lastY);
+    w.z = DecideCoord(cur.startZ, m.lastZ);
 
     // The output is always absolute: incremental input has been resolved to positions.
     if (m.lastDistanceMode != 0 || firstOfRun) {
         m.lastDistanceMode = 0;
-        p.mode = "G90";
+        w.mode = true;
     }
     if (cur.motion != m.lastMotion || firstOfRun) {
         m.lastMotion = cur.motion;
-        int digit = cur.motion;
-        if (axis == MirrorAxis::None && (digit == 2 || digit == 3))
-            digit = 5 - digit; // an arc run backwards turns the other way
-        p.motion.append("G0").push_back(static_cast<char>('0' + digit));
+        w.motion = true;
+        w.motionDigit = cur.motion;
+        if (axis == MirrorAxis::None && (cur.motion == 2 || cur.motion == 3))
+            w.motionDigit = 5 - cur.motion; // an arc run backwards turns the other way
     }
 
     if (!settings.wholeProgram) {
         // In place, the copied lines around a segment own the tool, its length offset and
-        // the depth; only a cancel of length compensation is kept.
-        p.tool.clear();
-        if (p.length != "G49")
-            p.length.clear();
+        // the depth; only a bare cancel of length compensation is kept.
+        w.tool = false;
+        w.z = false;
+        w.length = w.length && w.lengthDigit == 9 && !w.h;
     }
 
-    if (cur.arcRadius != 0.0) {
-        p.move.append(p.motion).append(p.x).append(p.y).append(p.z).push_back('R');
-        AppendCoord(p.move, cur.arcRadius);
-    } else if (cur.arcI != 0.0 || cur.arcJ != 0.0) {
-        p.move.append(p.motion).append(p.x).append(p.y).append(p.z).push_back('I');
-        AppendCoord(p.move, axis == MirrorAxis::X ? -cur.arcI : cur.arcI);
-        p.move.push_back('J');
-        AppendCoord(p.move, axis == MirrorAxis::Y ? -cur.arcJ : cur.arcJ);
-    } else {
-        p.move.append(p.mode).append(p.motion).append(p.x).append(p.y).append(p.z);
-    }
-
-    if (p.seq.empty() && p.tool.empty() && p.comp.empty() && p.length.empty() &&
-        p.move.empty() && p.feed.empty())
+    const bool radiusArc = cur.arcRadius != 0.0;
+    const bool centreArc = !radiusArc && (cur.arcI != 0.0 || cur.arcJ != 0.0);
+    const bool move = radiusArc || centreArc || w.mode || w.motion || w.x || w.y || w.z;
+    if (!w.seq && !w.tool && !w.comp && !w.length && !move && !w.feed)
         return;
-    const bool tool = !p.tool.empty(), lengthWord = !p.length.empty(), compWord = !p.comp.empty();
-    if (tool)
-        out.Append(p.tool);
-    if (lengthWord && (tool || compWord)) {
-        // The length word stands on a line of its own ahead of the block line.
-        out.Append(p.length);
-        p.line.append(p.seq).append(p.comp).append(p.move).append(p.feed);
-    } else {
-        p.line.append(p.seq).append(p.comp).append(p.length).append(p.move).append(p.feed);
+
+    auto appendLength = [&] {
+        AppendCode(line, "G4", w.lengthDigit);
+        if (w.h) {
+            line.push_back('H');
+            AppendInt(line, prev.lengthOffset);
+        }
+    };
+    if (w.tool) {
+        line.push_back('T');
+        AppendInt(line, cur.tool);
+        line.append("M06");
+        out.Append(line);
+        line.clear();
     }
-    out.Append(p.line);
+    // With a tool line or a compensation word, the length word stands on a line of its own.
+    bool lengthInLine = w.length;
+    if (w.length && (w.tool || w.comp)) {
+        appendLength();
+        out.Append(line);
+        line.clear();
+        lengthInLine = false;
+    }
+
+    if (w.seq) {
+        line.push_back('N');
+        AppendInt(line, cur.seqNo);
+    }
+    if (w.comp) {
+        AppendCode(line, "G4", w.compDigit);
+        if (w.d) {
+            line.push_back('D');
+            AppendInt(line, prev.radiusOffset);
+        }
+    }
+    if (lengthInLine)
+        appendLength();
+    if (w.mode && !radiusArc && !centreArc)
+        line.append("G90");
+    if (w.motion)
+        AppendCode(line, "G0", w.motionDigit);
+    if (w.x)
+        AppendCoordWord(line, 'X', axis == MirrorAxis::X ? -cur.startX : cur.startX);
+    if (w.y)
+        AppendCoordWord(line, 'Y', axis == MirrorAxis::Y ? -cur.startY : cur.startY);
+    if (w.z)
+        AppendCoordWord(line, 'Z', cur.startZ);
+    if (radiusArc) {
+        AppendCoordWord(line, 'R', cur.arcRadius);
+    } else if (centreArc) {
+        AppendCoordWord(line, 'I', axis == MirrorAxis::X ? -cur.arcI : cur.arcI);
+        AppendCoordWord(line, 'J', axis == MirrorAxis::Y ? -cur.arcJ : cur.arcJ);
+    }
+    if (w.feed) {
+        line.push_back('F');
+        AppendInt(line, cur.feed);
+    }
+    out.Append(line);
 }
 
 } // namespace korvane
