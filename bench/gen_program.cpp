@@ -36,10 +36,7 @@ template <typename... Parts> std::string Cat(const Parts &...parts)
 class Writer {
 public:
     explicit Writer(long lines) : m_limit(lines - 2) {}
-    ~Writer()
-    {
-        std::fputs("G00Z20.\r\nM30\r\n", stdout);
-    }
+    ~Writer() { std::fputs("G00Z20.\r\nM30\r\n", stdout); }
     bool Full() const { return m_written >= m_limit; }
     void Line(const std::string &text)
     {

@@ -15,8 +15,8 @@ namespace {
 
 void CheckFinite(const korvane::BlockRecord &b)
 {
-    for (double v : {b.startX, b.startY, b.startZ, b.endX, b.endY, b.endZ, b.arcRadius, b.arcI,
-                     b.arcJ})
+    for (double v :
+         {b.startX, b.startY, b.startZ, b.endX, b.endY, b.endZ, b.arcRadius, b.arcI, b.arcJ})
         if (!std::isfinite(v))
             std::abort();
 }
@@ -37,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 korvane::CommitLine(state);
             }
             try {
-                const auto verdict = korvane::ParseBlock(line, whole, state.currentBlock,
-                                                         state.programHeader);
+                const auto verdict =
+                    korvane::ParseBlock(line, whole, state.currentBlock, state.programHeader);
                 if (verdict.accepted != verdict.message.empty())
                     std::abort();
             } catch (const korvane::KorvaneError &) {

@@ -16,7 +16,10 @@
 
 namespace {
 
-bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == '-' || c == '.'; }
+bool IsNumberChar(char c)
+{
+    return (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
 
 // Letters followed by a coordinate or an arc value.
 constexpr std::string_view kValueLetters = "XYZIJR";
@@ -36,7 +39,10 @@ template <typename Visit> void ForEachValue(std::string_view text, Visit visit)
     }
 }
 
-double Value(std::string_view number) { return std::strtod(std::string(number).c_str(), nullptr); }
+double Value(std::string_view number)
+{
+    return std::strtod(std::string(number).c_str(), nullptr);
+}
 
 bool MayReachTheMark(std::string_view input)
 {
@@ -69,7 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto lines = korvane::SplitLines(text.utf8);
     const bool mayReachTheMark = MayReachTheMark(text.utf8);
     for (bool whole : {false, true}) {
-        for (auto axis : {korvane::MirrorAxis::X, korvane::MirrorAxis::Y, korvane::MirrorAxis::None}) {
+        for (auto axis :
+             {korvane::MirrorAxis::X, korvane::MirrorAxis::Y, korvane::MirrorAxis::None}) {
             korvane::WorkingState state;
             try {
                 const auto outcome = korvane::ExecuteRewrite(lines, {whole, axis}, state);

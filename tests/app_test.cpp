@@ -41,12 +41,14 @@ public:
         confirmations << text;
         return Take(confirmAnswers, true);
     }
-    std::optional<QString> ChooseOpenFile(QWidget *, const QString &filter, const QString &) override
+    std::optional<QString> ChooseOpenFile(QWidget *, const QString &filter,
+                                          const QString &) override
     {
         filters << filter;
         return Take(openAnswers, std::optional<QString>());
     }
-    std::optional<QString> ChooseSaveFile(QWidget *, const QString &filter, const QString &) override
+    std::optional<QString> ChooseSaveFile(QWidget *, const QString &filter,
+                                          const QString &) override
     {
         filters << filter;
         return Take(saveAnswers, std::optional<QString>());
@@ -76,7 +78,10 @@ void WriteBytes(const QString &path, const QByteArray &bytes)
     file.write(bytes);
 }
 
-QString Memo(const TForm1 &form) { return QString::fromStdString(form.MemoText()); }
+QString Memo(const TForm1 &form)
+{
+    return QString::fromStdString(form.MemoText());
+}
 
 // Files larger than `bytes` cannot be written while it lives: a full disk, for this process.
 class FullDisk {
@@ -145,11 +150,14 @@ private slots:
         QTest::addColumn<QString>("information");
         QTest::addColumn<QString>("error");
         QTest::addRow("canned cycle") << "G00X0Y0Z5.\nG81X1.Y1.Z-3.R1.\n"
-                                      << "固定サイクルは対応していません！" << "";
+                                      << "固定サイクルは対応していません！"
+                                      << "";
         QTest::addRow("malformed number") << "G00X0Y0\nG01X 5.\n"
-                                          << "" << "'' は浮動小数点数ではありません.";
+                                          << ""
+                                          << "'' は浮動小数点数ではありません.";
         QTest::addRow("first line cuts") << "G01X10.Y10.F100\nG00Z5.\n"
-                                         << "" << "リストのインデックスが範囲を超えています (-1)";
+                                         << ""
+                                         << "リストのインデックスが範囲を超えています (-1)";
     }
     void refusedAndFailedExecuteLeaveTheText()
     {
@@ -231,10 +239,12 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QByteArray>("written");
         QTest::addRow("LF") << QByteArray("G00X1.\nM30\n") << QByteArray("G00X1.\r\nM30\r\n");
-        QTest::addRow("no final break") << QByteArray("G00X1.\r\nM30") << QByteArray("G00X1.\r\nM30");
+        QTest::addRow("no final break")
+            << QByteArray("G00X1.\r\nM30") << QByteArray("G00X1.\r\nM30");
         QTest::addRow("lone CR, LF CR") << QByteArray("A\rB\n\rC") << QByteArray("A\r\nB\r\n\r\nC");
         QTest::addRow("NUL ends the text") << QByteArray("M30\n\0junk", 9) << QByteArray("M30\r\n");
-        QTest::addRow("Latin-1 bytes") << QByteArray("(\xB0\xA0\xFF)\n") << QByteArray("(\xB0\xA0\xFF)\r\n");
+        QTest::addRow("Latin-1 bytes")
+            << QByteArray("(\xB0\xA0\xFF)\n") << QByteArray("(\xB0\xA0\xFF)\r\n");
         const std::string utf8 = "(工具 Ø10 の荒削り)\nG00X1.\n";
         TextEncoding cp932 = TextEncoding::Cp932;
         const std::string sjis = EncodeText(utf8, cp932);
@@ -275,9 +285,10 @@ private slots:
         form.Memo1->setPlainText(QStringLiteral("M30"));
         m_dialogs.openAnswers = {missing};
         form.Open1->trigger();
-        QCOMPARE(m_dialogs.errors,
-                 QStringList(QStringLiteral("ファイル \"%1\". No such file or directory は開けません.")
-                                 .arg(missing)));
+        QCOMPARE(
+            m_dialogs.errors,
+            QStringList(QStringLiteral("ファイル \"%1\". No such file or directory は開けません.")
+                            .arg(missing)));
         QCOMPARE(form.Memo1->toPlainText(), QStringLiteral("M30"));
         QCOMPARE(form.currentPath(), QString());
     }
@@ -297,11 +308,16 @@ private slots:
     {
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("shown");
-        QTest::addRow("Japanese") << "ストリームへの書き込みエラー" << "ストリームへの書き込みエラー.";
-        QTest::addRow("parenthesis") << "範囲 (-1)" << "範囲 (-1)";
-        QTest::addRow("full stop") << "done." << "done.";
-        QTest::addRow("letter") << "abc" << "abc.";
-        QTest::addRow("empty") << "" << "";
+        QTest::addRow("Japanese") << "ストリームへの書き込みエラー"
+                                  << "ストリームへの書き込みエラー.";
+        QTest::addRow("parenthesis") << "範囲 (-1)"
+                                     << "範囲 (-1)";
+        QTest::addRow("full stop") << "done."
+                                   << "done.";
+        QTest::addRow("letter") << "abc"
+                                << "abc.";
+        QTest::addRow("empty") << ""
+                               << "";
     }
     void errorBoxFullStop()
     {
@@ -336,17 +352,19 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QByteArray>("after");
-        QTest::addRow("no file") << QByteArray() << "nc" << "nc" << QByteArray("[Data]\nKa1=nc\n");
-        QTest::addRow("empty value stays empty")
-            << QByteArray("[Data]\nKa1=\n") << "" << "" << QByteArray("[Data]\nKa1=\n");
+        QTest::addRow("no file") << QByteArray() << "nc"
+                                 << "nc" << QByteArray("[Data]\nKa1=nc\n");
+        QTest::addRow("empty value stays empty") << QByteArray("[Data]\nKa1=\n") << ""
+                                                 << "" << QByteArray("[Data]\nKa1=\n");
         QTest::addRow("changed, rest kept")
-            << QByteArray("; mine\r\n[Other]\r\nKa1=x\r\n[data]\r\nkA1 = tap\r\nZ=1\r\n")
-            << "ngc" << "tap" << QByteArray("; mine\r\n[Other]\r\nKa1=x\r\n[data]\r\nKa1=ngc\r\nZ=1\r\n");
+            << QByteArray("; mine\r\n[Other]\r\nKa1=x\r\n[data]\r\nkA1 = tap\r\nZ=1\r\n") << "ngc"
+            << "tap" << QByteArray("; mine\r\n[Other]\r\nKa1=x\r\n[data]\r\nKa1=ngc\r\nZ=1\r\n");
         QTest::addRow("key added to its section")
-            << QByteArray("[Data]\nZ=1\n\n[B]\nq=2") << "nc" << "nc"
-            << QByteArray("[Data]\nZ=1\nKa1=nc\n\n[B]\nq=2");
+            << QByteArray("[Data]\nZ=1\n\n[B]\nq=2") << "nc"
+            << "nc" << QByteArray("[Data]\nZ=1\nKa1=nc\n\n[B]\nq=2");
         QTest::addRow("section added after unterminated line")
-            << QByteArray("[B]\nq=2") << "nc" << "nc" << QByteArray("[B]\nq=2\n[Data]\nKa1=nc\n");
+            << QByteArray("[B]\nq=2") << "nc"
+            << "nc" << QByteArray("[B]\nq=2\n[Data]\nKa1=nc\n");
     }
     void settingsKeepTheExtension()
     {
@@ -379,7 +397,8 @@ private slots:
         form.FormDestroy();
         QCOMPARE(ReadBytes(output), QByteArray("G90G00X-10.Y10.Z5.\r\nG01Z-1.F100\r\n"
                                                "G90G01X-10.Y0F100\r\nX0\r\nG00Z5.\r\nM30\r\n"));
-        QCOMPARE(ReadBytes(m_dir->filePath(QStringLiteral("KV.ini"))), QByteArray("[Data]\nKa1=nc\n"));
+        QCOMPARE(ReadBytes(m_dir->filePath(QStringLiteral("KV.ini"))),
+                 QByteArray("[Data]\nKa1=nc\n"));
     }
 
     void batchModeWithARefusedLineStaysOpen()
@@ -390,10 +409,12 @@ private slots:
         form.show();
         form.Button1->click();
         QVERIFY(form.isVisible());
-        QCOMPARE(m_dialogs.informations, QStringList(QStringLiteral("G18平面は対応していません！")));
+        QCOMPARE(m_dialogs.informations,
+                 QStringList(QStringLiteral("G18平面は対応していません！")));
         form.close();
         form.FormDestroy();
-        QCOMPARE(ReadBytes(m_dir->filePath(QStringLiteral("Korvane.nc"))), QByteArray("G00X0Y0\r\nG18\r\n"));
+        QCOMPARE(ReadBytes(m_dir->filePath(QStringLiteral("Korvane.nc"))),
+                 QByteArray("G00X0Y0\r\nG18\r\n"));
     }
 
     void batchOutputNotWritableSkipsTheSettings()
@@ -406,7 +427,8 @@ private slots:
         form.FormDestroy();
         QCOMPARE(m_dialogs.errors.size(), 1);
         QVERIFY(m_dialogs.errors.value(0).startsWith(
-            QStringLiteral("ファイル \"%1\". ").arg(m_dir->filePath(QStringLiteral("Korvane.nc")))));
+            QStringLiteral("ファイル \"%1\". ")
+                .arg(m_dir->filePath(QStringLiteral("Korvane.nc")))));
         QVERIFY(m_dialogs.errors.value(0).endsWith(QStringLiteral(" を作成できません.")));
         QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("KV.ini"))));
     }
@@ -452,7 +474,8 @@ private slots:
         for (const QString &path : {program, batch})
             WriteBytes(path, before);
         WriteBytes(ini, "[Data]\nKa1=nc\n");
-        TForm1 form(m_dialogs, command == QLatin1String("batch") ? QStringList{program} : QStringList{},
+        TForm1 form(m_dialogs,
+                    command == QLatin1String("batch") ? QStringList{program} : QStringList{},
                     m_dir->path());
         m_dialogs.openAnswers = {program};
         m_dialogs.saveAnswers = {program};
@@ -538,7 +561,8 @@ private slots:
         QTest::addRow("random 10 MB") << random << true;
         QTest::addRow("one 100 MB line") << QByteArray(100 << 20, '7') << false;
         QTest::addRow("10 million empty lines") << QByteArray(10'000'000, '\n') << false;
-        QTest::addRow("CR only") << QByteArray("G90G00X0Y0Z5.\rG01Z-1.F100\rX10.\rG00Z5.\r") << true;
+        QTest::addRow("CR only") << QByteArray("G90G00X0Y0Z5.\rG01Z-1.F100\rX10.\rG00Z5.\r")
+                                 << true;
         QTest::addRow("bad CP932") << QByteArray("(\x82\xff)\r\nG00X1.\r\n") << true;
     }
     void hostileFilesEndInAResultOrAMessage()

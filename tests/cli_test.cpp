@@ -119,18 +119,30 @@ const std::string kSegmentNone =
 TEST_F(Cli, RewritesProgramsByteForByte)
 {
     const std::vector<std::string> none = {"-m", "none"}, wholeNone = {"-w", "-m", "none"};
-    struct Row { int line; std::vector<std::string> args; std::string input, expected; };
+    struct Row {
+        int line;
+        std::vector<std::string> args;
+        std::string input, expected;
+    };
     const Row rows[] = {
         {__LINE__, none, kSegment, kSegmentNone},
-        {__LINE__, {}, kSegment, // mirror X unless told otherwise
+        {__LINE__,
+         {},
+         kSegment, // mirror X unless told otherwise
          Crlf("G90G00X-10.Y10.Z5.|G01Z-1.F100|G90G01X-10.Y0F100|X0|G00Z5.|M30")},
-        {__LINE__, {"--mirror", "y"}, kSegment,
+        {__LINE__,
+         {"--mirror", "y"},
+         kSegment,
          Crlf("G90G00X10.Y-10.Z5.|G01Z-1.F100|G90G01X10.Y0F100|X0|G00Z5.|M30")},
         {__LINE__, wholeNone, kWhole,
          Crlf("G90G00X30.Y10.Z5.|M03S1000|G42D1G90G01X20.F200|G02X10.Y0I-10.J0|G40G01X0|M30")},
-        {__LINE__, {"--whole"}, kWhole,
+        {__LINE__,
+         {"--whole"},
+         kWhole,
          Crlf("G90G00X-30.Y10.Z5.|M03S1000|G41D1G90G01X-20.F200|G03X-10.Y0I10.J0|G40G01X0|M30")},
-        {__LINE__, {"-w", "-m", "y"}, kWhole,
+        {__LINE__,
+         {"-w", "-m", "y"},
+         kWhole,
          Crlf("G90G00X30.Y-10.Z5.|M03S1000|G41D1G90G01X20.F200|G03X10.Y0I-10.J0|G40G01X0|M30")},
         // Incremental input comes out absolute, under G90.
         {__LINE__, wholeNone, "G90G00X0Y0Z5.\nG91G01X10.F100\nY10.\n",
@@ -176,12 +188,20 @@ TEST_F(Cli, RefusedLinesAndErrorsWriteOneMessageAndNoOutput)
     Put(Path("prog.nc"), "G00X0Y0Z5.\r\nG01Z-1.F100\r\nG19\r\n");
     ASSERT_EQ(mkdir(Path("sub").c_str(), 0755), 0);
     const std::string listIndex = "リストのインデックスが範囲を超えています (-1)";
-    struct Row { int line; std::vector<std::string> args; std::string input; int status;
-                 std::string message; };
+    struct Row {
+        int line;
+        std::vector<std::string> args;
+        std::string input;
+        int status;
+        std::string message;
+    };
     const Row rows[] = {
         {__LINE__, {}, "G00X0Y0Z5.\nG81X1.\n", 1, "-:2: 固定サイクルは対応していません！"},
         {__LINE__, {"-w", "-"}, "G18\n", 1, "-:1: G18平面は対応していません！"},
-        {__LINE__, {}, "G00X0Y0\nG91\nX1.\n", 1,
+        {__LINE__,
+         {},
+         "G00X0Y0\nG91\nX1.\n",
+         1,
          "-:3: G91が含まれる為中止します！（G91移動は全て逆転する時のみ対応しています）"},
         {__LINE__, {"./prog.nc"}, "", 1, "./prog.nc:3: G19平面は対応していません！"},
         {__LINE__, {"-w"}, "G00X0Y0\nG01X1.2.3\n", 2, "-:2: '1.2.3' は浮動小数点数ではありません"},
@@ -191,7 +211,10 @@ TEST_F(Cli, RefusedLinesAndErrorsWriteOneMessageAndNoOutput)
         {__LINE__, {"-w", "-m", "none"}, "\0G00X1.\n"s, 2, listIndex},
         {__LINE__, {}, "G01X1.Y2.\nG00Z5.\n", 2, listIndex}, // no record before the first cut
         {__LINE__, {}, "G01X1.Y2.\n", 2, listIndex},
-        {__LINE__, {"missing.nc"}, "", 2,
+        {__LINE__,
+         {"missing.nc"},
+         "",
+         2,
          "ファイル \"" + Path("missing.nc") + "\". No such file or directory は開けません"},
         {__LINE__, {"sub"}, "", 2, "ファイル \"" + Path("sub") + "\". Is a directory は開けません"},
     };

@@ -37,7 +37,12 @@ TEST(TextCodec, SplitsAndNormalisesEveryKindOfLineBreak)
     std::string crlf16;
     for (int i = 0; i < 16; ++i)
         crlf16 += "\r\n";
-    struct Row { int line; std::string text; std::vector<std::string> lines; std::string crlf; };
+    struct Row {
+        int line;
+        std::string text;
+        std::vector<std::string> lines;
+        std::string crlf;
+    };
     const Row rows[] = {
         {__LINE__, "", {}, ""},
         {__LINE__, "G00", {"G00"}, "G00"},
@@ -69,12 +74,23 @@ TEST(TextCodec, AcceptsOnlyWellFormedUtf8)
         {"\xC2\x80\xDF\xBF\xED\x9F\xBF\xEE\x80\x80", true}, // U+0080 U+07FF U+D7FF U+E000
         {"\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF", true},         // U+1F600 U+10FFFF
         {"ABCDEFG\xE3\x81\x82", true},                      // across an eight-byte block
-        {"\xC0\x80", false}, {"\xC1\xBF", false}, {"\xE0\x9F\xBF", false},  // overlong
-        {"\xF0\x8F\xBF\xBF", false}, {"\xED\xA0\x80", false},               // overlong, surrogate
-        {"\xED\xBF\xBF", false}, {"\xF4\x90\x80\x80", false},               // surrogate, > U+10FFFF
-        {"\xF5\x80\x80\x80", false}, {"\xF8\x88\x80\x80\x80", false},       // > U+10FFFF
-        {"\xC3", false}, {"A\xF0\x9F\x98", false}, {"\xE3\x81" "A", false}, // truncated
-        {"\x80", false}, {"ABCDEFGH\x80", false}, {"ABCDEFG\xBF", false},   // stray continuations
+        {"\xC0\x80", false},
+        {"\xC1\xBF", false},
+        {"\xE0\x9F\xBF", false}, // overlong
+        {"\xF0\x8F\xBF\xBF", false},
+        {"\xED\xA0\x80", false}, // overlong, surrogate
+        {"\xED\xBF\xBF", false},
+        {"\xF4\x90\x80\x80", false}, // surrogate, > U+10FFFF
+        {"\xF5\x80\x80\x80", false},
+        {"\xF8\x88\x80\x80\x80", false}, // > U+10FFFF
+        {"\xC3", false},
+        {"A\xF0\x9F\x98", false},
+        {"\xE3\x81"
+         "A",
+         false}, // truncated
+        {"\x80", false},
+        {"ABCDEFGH\x80", false},
+        {"ABCDEFG\xBF", false}, // stray continuations
     };
     for (const auto &[bytes, valid] : rows)
         EXPECT_EQ(IsValidUtf8(bytes), valid) << ::testing::PrintToString(bytes);
@@ -82,7 +98,12 @@ TEST(TextCodec, AcceptsOnlyWellFormedUtf8)
 
 TEST(TextCodec, DetectsUtf8ThenCp932ThenLatin1AndEncodesBack)
 {
-    struct Row { int line; std::string bytes; TextEncoding encoding; std::string utf8; };
+    struct Row {
+        int line;
+        std::string bytes;
+        TextEncoding encoding;
+        std::string utf8;
+    };
     const Row rows[] = {
         {__LINE__, "G01X1.\0\xFF\xFE"s, kUtf8, "G01X1."}, // NUL ends the text
         {__LINE__, "\0G81"s, kUtf8, ""},

@@ -25,7 +25,10 @@ namespace {
 
 using testutil::Changes;
 
-double Below(double v) { return std::nextafter(v, 0.0); }
+double Below(double v)
+{
+    return std::nextafter(v, 0.0);
+}
 
 TEST(FormatCoord, WritesTheCoordinateText)
 {
@@ -36,29 +39,49 @@ TEST(FormatCoord, WritesTheCoordinateText)
         double value;
         std::string expected;
     } rows[] = {
-        {__LINE__, 0.0, "0"}, {__LINE__, -0.0, "0"}, {__LINE__, 0.0004, "0"},
-        {__LINE__, -0.0004, "0"}, {__LINE__, 0.0006, "0"}, {__LINE__, -0.0006, "0"},
-        {__LINE__, 0.000999, "0"}, {__LINE__, 0.001, "0.001"}, {__LINE__, -0.001, "-0.001"},
+        {__LINE__, 0.0, "0"},
+        {__LINE__, -0.0, "0"},
+        {__LINE__, 0.0004, "0"},
+        {__LINE__, -0.0004, "0"},
+        {__LINE__, 0.0006, "0"},
+        {__LINE__, -0.0006, "0"},
+        {__LINE__, 0.000999, "0"},
+        {__LINE__, 0.001, "0.001"},
+        {__LINE__, -0.001, "-0.001"},
         // The bound is strict, taken against the double nearest 0.001, before any rounding.
-        {__LINE__, Below(0.001), "0"}, {__LINE__, -Below(0.001), "0"},
-        {__LINE__, 0.0014, "0.001"}, {__LINE__, 0.0015, "0.002"},
+        {__LINE__, Below(0.001), "0"},
+        {__LINE__, -Below(0.001), "0"},
+        {__LINE__, 0.0014, "0.001"},
+        {__LINE__, 0.0015, "0.002"},
         // An exact tie goes away from zero, not to even.
-        {__LINE__, 0.0625, "0.063"}, {__LINE__, -0.0625, "-0.063"},
+        {__LINE__, 0.0625, "0.063"},
+        {__LINE__, -0.0625, "-0.063"},
         {__LINE__, Below(0.0625), "0.062"},
         // 4.4e-19 below the tie: the cut to 18 significant digits lifts it; one ulp does not.
-        {__LINE__, 0.1245, "0.125"}, {__LINE__, Below(0.1245), "0.124"},
-        {__LINE__, 0.5, "0.5"}, {__LINE__, 0.9996, "1."}, {__LINE__, -0.9996, "-1."},
-        {__LINE__, 1.0005, "1."}, {__LINE__, 2.0005, "2.001"}, {__LINE__, 10.0, "10."},
-        {__LINE__, -3.0, "-3."}, {__LINE__, 10.1235, "10.123"},
-        {__LINE__, -12.3455, "-12.345"}, {__LINE__, 12.3456, "12.346"},
-        {__LINE__, 100.25, "100.25"}, {__LINE__, 999.9996, "1000."},
-        {__LINE__, 1234.5678, "1234.568"}, {__LINE__, 999999.0, "999999."},
+        {__LINE__, 0.1245, "0.125"},
+        {__LINE__, Below(0.1245), "0.124"},
+        {__LINE__, 0.5, "0.5"},
+        {__LINE__, 0.9996, "1."},
+        {__LINE__, -0.9996, "-1."},
+        {__LINE__, 1.0005, "1."},
+        {__LINE__, 2.0005, "2.001"},
+        {__LINE__, 10.0, "10."},
+        {__LINE__, -3.0, "-3."},
+        {__LINE__, 10.1235, "10.123"},
+        {__LINE__, -12.3455, "-12.345"},
+        {__LINE__, 12.3456, "12.346"},
+        {__LINE__, 100.25, "100.25"},
+        {__LINE__, 999.9996, "1000."},
+        {__LINE__, 1234.5678, "1234.568"},
+        {__LINE__, 999999.0, "999999."},
         {__LINE__, 999999999.9995, "1000000000."},
         {__LINE__, 123456789012.3456, "123456789012.346"},
         {__LINE__, 1e20, "100000000000000000000."},
-        {__LINE__, DBL_MAX, maxText}, {__LINE__, -DBL_MAX, "-" + maxText},
+        {__LINE__, DBL_MAX, maxText},
+        {__LINE__, -DBL_MAX, "-" + maxText},
         // No record holds these; the text must still never carry "inf" or "nan".
-        {__LINE__, inf, "0"}, {__LINE__, -inf, "0"},
+        {__LINE__, inf, "0"},
+        {__LINE__, -inf, "0"},
         {__LINE__, std::numeric_limits<double>::quiet_NaN(), "0"},
     };
     for (const auto &row : rows) {
@@ -141,9 +164,9 @@ const BlockRecord kZero{0, 0, 0, 0, 0, 0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0
 std::string MemoryText(const EmitMemory &m)
 {
     std::string out;
-    for (long long v : {m.lastSpindle, m.lastFeed, m.lastSeqNo, m.lastRadiusOffset,
-                        m.lastLengthOffset, m.lastTool, m.lastRadiusComp, m.lastLengthComp,
-                        m.lastMotion, m.lastDistanceMode})
+    for (long long v :
+         {m.lastSpindle, m.lastFeed, m.lastSeqNo, m.lastRadiusOffset, m.lastLengthOffset,
+          m.lastTool, m.lastRadiusComp, m.lastLengthComp, m.lastMotion, m.lastDistanceMode})
         out += std::to_string(v) + " ";
     return out + testutil::Real(m.lastX) + " " + testutil::Real(m.lastY) + " " +
            testutil::Real(m.lastZ);

@@ -32,18 +32,31 @@ std::string Shown(std::string_view t)
 {
     return t.size() <= 64 ? std::string(t) : std::string(t.substr(0, 64)) + "...";
 }
-std::string NotFloat(std::string_view t) { return "'" + Shown(t) + "' は浮動小数点数ではありません"; }
-std::string NotInt(std::string_view t) { return "'" + Shown(t) + "' は整数ではありません"; }
+std::string NotFloat(std::string_view t)
+{
+    return "'" + Shown(t) + "' は浮動小数点数ではありません";
+}
+std::string NotInt(std::string_view t)
+{
+    return "'" + Shown(t) + "' は整数ではありません";
+}
 
 // Outcome suffixes: " | " before a refusal message, " ! " before an error text. The marks of
 // the messages are the full-width forms.
 const std::string kCanned = " | 固定サイクルは対応していません！";
 const std::string kG18 = " | G18平面は対応していません！";
 const std::string kG19 = " | G19平面は対応していません！";
-const std::string kG91 = " | G91が含まれる為中止します！（G91移動は全て逆転する時のみ対応しています）";
+const std::string kG91 =
+    " | G91が含まれる為中止します！（G91移動は全て逆転する時のみ対応しています）";
 const std::string kBadOp = " ! 不正な浮動小数点数演算命令";
-std::string BadFloat(std::string_view t) { return " ! " + NotFloat(t); }
-std::string BadInt(std::string_view t) { return " ! " + NotInt(t); }
+std::string BadFloat(std::string_view t)
+{
+    return " ! " + NotFloat(t);
+}
+std::string BadInt(std::string_view t)
+{
+    return " ! " + NotInt(t);
+}
 
 // Reads the setup lines ("\n" between them; each accepted and committed as a rewrite does),
 // then `input`. Returns the fields and program number that `input` changed, then its refusal
@@ -102,29 +115,42 @@ std::string XWords(int n)
 
 TEST(ParseBlock, SplitsWordsAndCutsComments)
 {
-    Check({{__LINE__, "", "", ""}, {__LINE__, "", "1234", ""}, {__LINE__, "", "%", ""},
-           {__LINE__, "", "(ROUGH) G01 X5.", ""}, {__LINE__, "", "(G81 X1.2.3", ""},
+    Check({{__LINE__, "", "", ""},
+           {__LINE__, "", "1234", ""},
+           {__LINE__, "", "%", ""},
+           {__LINE__, "", "(ROUGH) G01 X5.", ""},
+           {__LINE__, "", "(G81 X1.2.3", ""},
            {__LINE__, "", "G01 X5. (FINISH) Y3.", "endX=5 motion=1"},
-           {__LINE__, "", "g01 x5.", ""}, {__LINE__, "", "100G01X5.", "endX=5 motion=1"},
+           {__LINE__, "", "g01 x5.", ""},
+           {__LINE__, "", "100G01X5.", "endX=5 motion=1"},
            {__LINE__, "", "/N10G01X5.", "seqNo=10 endX=5 motion=1"},
-           {__LINE__, "", "M03 S1000", "spindle=1000"}, {__LINE__, "", "X.", "endX=0"},
-           {__LINE__, "", "X-.5", "endX=-0.5"}, {__LINE__, "", XWords(29), "endX=29"},
+           {__LINE__, "", "M03 S1000", "spindle=1000"},
+           {__LINE__, "", "X.", "endX=0"},
+           {__LINE__, "", "X-.5", "endX=-0.5"},
+           {__LINE__, "", XWords(29), "endX=29"},
            {__LINE__, "", XWords(35), "endX=29"}, // the rest is ignored without a message
            {__LINE__, "", XWords(29) + "G18", "endX=29"},
            {__LINE__, "", XWords(29) + "X1.2.3", "endX=29"},
            // The program number is the whole last O word, never converted.
-           {__LINE__, "", "O1234", "header=O1234"}, {__LINE__, "", "O", "header=O"},
+           {__LINE__, "", "O1234", "header=O1234"},
+           {__LINE__, "", "O", "header=O"},
            {__LINE__, "O1234", "O0002X1.", "endX=1 header=O0002"},
-           {__LINE__, "O1234", "G01 (O9)", "motion=1"}, {__LINE__, "O1", "o5", ""}},
+           {__LINE__, "O1234", "G01 (O9)", "motion=1"},
+           {__LINE__, "O1", "o5", ""}},
           false);
 }
 
 TEST(ParseBlock, MatchesGWordsByWholeText)
 {
-    Check({{__LINE__, "", "G1", "motion=1"}, {__LINE__, "", "G01", "motion=1"},
-           {__LINE__, "", "G001", ""}, {__LINE__, "", "G1.0", ""}, {__LINE__, "", "G01.", ""},
-           {__LINE__, "G01", "G0", "motion=0"}, {__LINE__, "G01", "G00", "motion=0"},
-           {__LINE__, "", "G02", "motion=2"}, {__LINE__, "", "G1G3", "motion=3"},
+    Check({{__LINE__, "", "G1", "motion=1"},
+           {__LINE__, "", "G01", "motion=1"},
+           {__LINE__, "", "G001", ""},
+           {__LINE__, "", "G1.0", ""},
+           {__LINE__, "", "G01.", ""},
+           {__LINE__, "G01", "G0", "motion=0"},
+           {__LINE__, "G01", "G00", "motion=0"},
+           {__LINE__, "", "G02", "motion=2"},
+           {__LINE__, "", "G1G3", "motion=3"},
            {__LINE__, "", "G41", "radiusComp=1"},
            {__LINE__, "", "G42 D7", "radiusOffset=7 radiusComp=2"},
            {__LINE__, "G41 D7", "G40", "radiusOffset=-1 radiusComp=0"},
@@ -132,7 +158,8 @@ TEST(ParseBlock, MatchesGWordsByWholeText)
            {__LINE__, "", "G43", "lengthComp=3"},
            {__LINE__, "G43 H2", "G49", "lengthOffset=-1 lengthComp=9"},
            {__LINE__, "G43 H2", "H3 G49", "lengthOffset=3 lengthComp=9"},
-           {__LINE__, "", "G91", "distanceMode=1"}, {__LINE__, "G91", "G90", "distanceMode=0"},
+           {__LINE__, "", "G91", "distanceMode=1"},
+           {__LINE__, "G91", "G90", "distanceMode=0"},
            {__LINE__, "", "G04 G17 G20 G28 G44 G54 G80 G92", ""}},
           false);
 }
@@ -140,17 +167,28 @@ TEST(ParseBlock, MatchesGWordsByWholeText)
 TEST(ParseBlock, RefusesCannedCyclesAndPlanesLastCauseWins)
 {
     // The canned-cycle test holds the value in single precision, the bounds in extended.
-    Check({{__LINE__, "", "G72.8", ""},       {__LINE__, "", "G72.9", kCanned},
-           {__LINE__, "", "G73", kCanned},    {__LINE__, "", "G76", kCanned},
-           {__LINE__, "", "G76.1", kCanned},  {__LINE__, "", "G76.11", ""},
-           {__LINE__, "", "G80", ""},         {__LINE__, "", "G80.8", ""},
-           {__LINE__, "", "G80.9", kCanned},  {__LINE__, "", "G81", kCanned},
-           {__LINE__, "", "G89", kCanned},    {__LINE__, "", "G89.1", kCanned},
-           {__LINE__, "", "G89.2", ""},       {__LINE__, "", "G081", kCanned},
-           {__LINE__, "", "G284", kCanned},   {__LINE__, "", "G0284", ""},
-           {__LINE__, "", "G18", kG18},       {__LINE__, "", "G19", kG19},
-           {__LINE__, "", "G81 G18", kG18},   {__LINE__, "", "G18 G81", kCanned},
-           {__LINE__, "", "G19 G18", kG18},   {__LINE__, "", "G18 X1-", BadFloat("1-")},
+    Check({{__LINE__, "", "G72.8", ""},
+           {__LINE__, "", "G72.9", kCanned},
+           {__LINE__, "", "G73", kCanned},
+           {__LINE__, "", "G76", kCanned},
+           {__LINE__, "", "G76.1", kCanned},
+           {__LINE__, "", "G76.11", ""},
+           {__LINE__, "", "G80", ""},
+           {__LINE__, "", "G80.8", ""},
+           {__LINE__, "", "G80.9", kCanned},
+           {__LINE__, "", "G81", kCanned},
+           {__LINE__, "", "G89", kCanned},
+           {__LINE__, "", "G89.1", kCanned},
+           {__LINE__, "", "G89.2", ""},
+           {__LINE__, "", "G081", kCanned},
+           {__LINE__, "", "G284", kCanned},
+           {__LINE__, "", "G0284", ""},
+           {__LINE__, "", "G18", kG18},
+           {__LINE__, "", "G19", kG19},
+           {__LINE__, "", "G81 G18", kG18},
+           {__LINE__, "", "G18 G81", kCanned},
+           {__LINE__, "", "G19 G18", kG18},
+           {__LINE__, "", "G18 X1-", BadFloat("1-")},
            {__LINE__, "X0", "G81 G91 X1.", "endX=1 distanceMode=1" + kG91},
            {__LINE__, "", "G18 G01 X5.", "endX=5 motion=1" + kG18}},
           false);
@@ -176,30 +214,29 @@ TEST(ParseBlock, IncrementalMovesInBothModes)
           false);
     // Whole-program reversal takes it.
     const std::string nines(400, '9');
-    Check({{__LINE__, "X0Y0Z0", "G91 X1.", "endX=1 distanceMode=1"},
-           // The increment is rounded to 0.0001 units, ties to even.
-           {__LINE__, "X0Y0Z0", "G91 X0.00015", "endX=0.0002 distanceMode=1"},
-           {__LINE__, "X0Y0Z0", "G91 X0.00025", "endX=0.0002 distanceMode=1"},
-           {__LINE__, "X0Y0Z0", "G91 X-0.00025", "endX=-0.0002 distanceMode=1"},
-           {__LINE__, "X0Y0Z0", "G91 X0.00035", "endX=0.0004 distanceMode=1"},
-           {__LINE__, "X0Y0Z0", "G91 X1.23456", "endX=1.2346 distanceMode=1"},
-           // The start is not quantised: 0.1235 or 0.1236 would show a rounded start.
-           {__LINE__, "X0.12345", "G91 X0.0001", "endX=0.12355000000000001 distanceMode=1"},
-           {__LINE__, "X5.", "G91 X1. X2.", "endX=7 distanceMode=1"},
-           {__LINE__, "X5.", "X1. X2.", "endX=2"},
-           {__LINE__, "X3.", "G91 X1. Y1. Z1.", "endX=4 distanceMode=1"},
-           {__LINE__, "", "G91 Z-5.", "distanceMode=1"},
-           // 10000 times the increment must fit a signed 64-bit integer.
-           {__LINE__, "X0Y0", "G91 X922337203685477.5807",
-            "endX=922337203685477.6 distanceMode=1"},
-           {__LINE__, "X0Y0", "G91 Y-922337203685477.5808",
-            "endY=-922337203685477.6 distanceMode=1"},
-           {__LINE__, "X0Y0", "G91 X922337203685477.5808", "distanceMode=1" + kBadOp},
-           {__LINE__, "X0Y0", "G91 Y-922337203685477.5809", "distanceMode=1" + kBadOp},
-           {__LINE__, "", "G91 Z10000000000000000000.", "distanceMode=1" + kBadOp},
-           {__LINE__, "", "G91 X1.2.3", "distanceMode=1" + BadFloat("1.2.3")},
-           {__LINE__, "X0Y0", "G91 X1. Y" + nines, "endX=1 distanceMode=1" + BadFloat(nines)}},
-          true);
+    Check(
+        {{__LINE__, "X0Y0Z0", "G91 X1.", "endX=1 distanceMode=1"},
+         // The increment is rounded to 0.0001 units, ties to even.
+         {__LINE__, "X0Y0Z0", "G91 X0.00015", "endX=0.0002 distanceMode=1"},
+         {__LINE__, "X0Y0Z0", "G91 X0.00025", "endX=0.0002 distanceMode=1"},
+         {__LINE__, "X0Y0Z0", "G91 X-0.00025", "endX=-0.0002 distanceMode=1"},
+         {__LINE__, "X0Y0Z0", "G91 X0.00035", "endX=0.0004 distanceMode=1"},
+         {__LINE__, "X0Y0Z0", "G91 X1.23456", "endX=1.2346 distanceMode=1"},
+         // The start is not quantised: 0.1235 or 0.1236 would show a rounded start.
+         {__LINE__, "X0.12345", "G91 X0.0001", "endX=0.12355000000000001 distanceMode=1"},
+         {__LINE__, "X5.", "G91 X1. X2.", "endX=7 distanceMode=1"},
+         {__LINE__, "X5.", "X1. X2.", "endX=2"},
+         {__LINE__, "X3.", "G91 X1. Y1. Z1.", "endX=4 distanceMode=1"},
+         {__LINE__, "", "G91 Z-5.", "distanceMode=1"},
+         // 10000 times the increment must fit a signed 64-bit integer.
+         {__LINE__, "X0Y0", "G91 X922337203685477.5807", "endX=922337203685477.6 distanceMode=1"},
+         {__LINE__, "X0Y0", "G91 Y-922337203685477.5808", "endY=-922337203685477.6 distanceMode=1"},
+         {__LINE__, "X0Y0", "G91 X922337203685477.5808", "distanceMode=1" + kBadOp},
+         {__LINE__, "X0Y0", "G91 Y-922337203685477.5809", "distanceMode=1" + kBadOp},
+         {__LINE__, "", "G91 Z10000000000000000000.", "distanceMode=1" + kBadOp},
+         {__LINE__, "", "G91 X1.2.3", "distanceMode=1" + BadFloat("1.2.3")},
+         {__LINE__, "X0Y0", "G91 X1. Y" + nines, "endX=1 distanceMode=1" + BadFloat(nines)}},
+        true);
 }
 
 TEST(ParseBlock, ArcOffsetsMeasureFromTheEndKnownAtTheWord)
@@ -233,25 +270,35 @@ TEST(ParseBlock, IntegerWordsAndMalformedNumbers)
 {
     const std::string nines(400, '9');
     const std::string tiny = "0." + std::string(399, '0') + "1";
-    Check({{__LINE__, "", "F1500.0", "feed=1500"}, {__LINE__, "", "F99.9", "feed=99"},
-           {__LINE__, "", "F-2.7", "feed=-2"},     {__LINE__, "", "F1.2.3", "feed=1"},
+    Check({{__LINE__, "", "F1500.0", "feed=1500"},
+           {__LINE__, "", "F99.9", "feed=99"},
+           {__LINE__, "", "F-2.7", "feed=-2"},
+           {__LINE__, "", "F1.2.3", "feed=1"},
            {__LINE__, "", "S1000 T12 N10 H3 D5",
             "spindle=1000 seqNo=10 lengthOffset=3 tool=12 radiusOffset=5"},
            {__LINE__, "", "N2147483647 D-2147483648 S007",
             "spindle=7 seqNo=2147483647 radiusOffset=-2147483648"},
            // A malformed number ends the line; the words before it stay applied.
-           {__LINE__, "", "X 5.", BadFloat("")},  {__LINE__, "", "X+5.", BadFloat("")},
-           {__LINE__, "", "G", BadFloat("")},     {__LINE__, "", "G1.2.3", BadFloat("1.2.3")},
-           {__LINE__, "", "R-", BadFloat("-")},   {__LINE__, "", "I.5.", BadFloat(".5.")},
+           {__LINE__, "", "X 5.", BadFloat("")},
+           {__LINE__, "", "X+5.", BadFloat("")},
+           {__LINE__, "", "G", BadFloat("")},
+           {__LINE__, "", "G1.2.3", BadFloat("1.2.3")},
+           {__LINE__, "", "R-", BadFloat("-")},
+           {__LINE__, "", "I.5.", BadFloat(".5.")},
            {__LINE__, "", "X5. G1-", BadFloat("1-")}, // the G pass runs first
            {__LINE__, "", "G91 G", "distanceMode=1" + BadFloat("")},
            {__LINE__, "", "G01 X5. Y1.2.3 Z1.", "endX=5 motion=1" + BadFloat("1.2.3")},
-           {__LINE__, "", "X" + nines, " ! '" + std::string(64, '9') + "...' は浮動小数点数ではありません"},
-           {__LINE__, "", "X" + nines, BadFloat(nines)}, {__LINE__, "", "Z" + tiny, BadFloat(tiny)},
+           {__LINE__, "", "X" + nines,
+            " ! '" + std::string(64, '9') + "...' は浮動小数点数ではありません"},
+           {__LINE__, "", "X" + nines, BadFloat(nines)},
+           {__LINE__, "", "Z" + tiny, BadFloat(tiny)},
            {__LINE__, "", "S100 F.5 T3", "spindle=100" + BadInt("")},
-           {__LINE__, "", "S1000.", BadInt("1000.")}, {__LINE__, "", "T1.5", BadInt("1.5")},
-           {__LINE__, "", "H", BadInt("")},        {__LINE__, "", "S-", BadInt("-")},
-           {__LINE__, "", "T1-", BadInt("1-")},    {__LINE__, "", "N--1", BadInt("--1")},
+           {__LINE__, "", "S1000.", BadInt("1000.")},
+           {__LINE__, "", "T1.5", BadInt("1.5")},
+           {__LINE__, "", "H", BadInt("")},
+           {__LINE__, "", "S-", BadInt("-")},
+           {__LINE__, "", "T1-", BadInt("1-")},
+           {__LINE__, "", "N--1", BadInt("--1")},
            {__LINE__, "", "N2147483648", BadInt("2147483648")},
            {__LINE__, "", "D-2147483649", BadInt("-2147483649")},
            {__LINE__, "", "H99999999999999999999", BadInt("99999999999999999999")}},
@@ -279,9 +326,14 @@ TEST(ConvertReal, ReadsStrictDecimalTextToTheNearestExtended)
         std::string text;
         long double value;
     } rows[] = {
-        {__LINE__, ".", 0.0L},      {__LINE__, "-.", -0.0L}, {__LINE__, "-0", -0.0L},
-        {__LINE__, "5.", 5.0L},     {__LINE__, ".5", 0.5L},  {__LINE__, "-007.250", -7.25L},
-        {__LINE__, "0.1", 0.1L},    {__LINE__, "123456789.123456789", 123456789.123456789L},
+        {__LINE__, ".", 0.0L},
+        {__LINE__, "-.", -0.0L},
+        {__LINE__, "-0", -0.0L},
+        {__LINE__, "5.", 5.0L},
+        {__LINE__, ".5", 0.5L},
+        {__LINE__, "-007.250", -7.25L},
+        {__LINE__, "0.1", 0.1L},
+        {__LINE__, "123456789.123456789", 123456789.123456789L},
         {__LINE__, "9999999999999999999", 9999999999999999999.0L}, // 19 digits, exact
         {__LINE__, "99999999999999999999", 1e20L},
         {__LINE__, "18446744073709551617", 0x1p64L}, // a tie, to even
@@ -304,9 +356,22 @@ TEST(ConvertReal, RefusesMalformedAndOutOfRangeText)
     EXPECT_THAT([] { ConvertReal("1.2.3"); },
                 ThrowsMessage<EngineError>(StrEq("'1.2.3' は浮動小数点数ではありません")));
     const std::string rows[] = {
-        "", "-", "1.2.3", "..", "1-", "--1", "+1", "1e5", " 1", "1,5", "0x1",
-        Digits(kOverflowMidpoint), "1" + std::string(309, '0'), std::string(400, '9'),
-        "-" + std::string(400, '9'), "0." + std::string(399, '0') + "1",
+        "",
+        "-",
+        "1.2.3",
+        "..",
+        "1-",
+        "--1",
+        "+1",
+        "1e5",
+        " 1",
+        "1,5",
+        "0x1",
+        Digits(kOverflowMidpoint),
+        "1" + std::string(309, '0'),
+        std::string(400, '9'),
+        "-" + std::string(400, '9'),
+        "0." + std::string(399, '0') + "1",
         "0." + std::string(323, '0') + "24", // below half the smallest subnormal
     };
     for (const std::string &text : rows) {

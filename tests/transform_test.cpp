@@ -93,44 +93,97 @@ struct Call {
 // Records of a four-line program: a rapid with S1000, a compensated cut to (10, 0), a
 // counter-clockwise arc to (20, 10) around (10, 10), and a cancel on the way to (30, 10).
 constexpr BlockRecord kR0{.spindle = 1000};
-constexpr BlockRecord kR1{.feed = 200, .spindle = 1000, .radiusOffset = 1, .startX = 0,
-                          .startY = 0, .startZ = 5, .motion = 1, .radiusComp = 1};
-constexpr BlockRecord kR2{.feed = 200, .spindle = 1000, .radiusOffset = 1, .startX = 10,
-                          .startY = 0, .startZ = 5, .arcI = -10, .motion = 3, .radiusComp = 1};
-constexpr BlockRecord kR3{.feed = 200, .spindle = 1000, .startX = 20, .startY = 10, .startZ = 5,
-                          .motion = 1};
+constexpr BlockRecord kR1{.feed = 200,
+                          .spindle = 1000,
+                          .radiusOffset = 1,
+                          .startX = 0,
+                          .startY = 0,
+                          .startZ = 5,
+                          .motion = 1,
+                          .radiusComp = 1};
+constexpr BlockRecord kR2{.feed = 200,
+                          .spindle = 1000,
+                          .radiusOffset = 1,
+                          .startX = 10,
+                          .startY = 0,
+                          .startZ = 5,
+                          .arcI = -10,
+                          .motion = 3,
+                          .radiusComp = 1};
+constexpr BlockRecord kR3{
+    .feed = 200, .spindle = 1000, .startX = 20, .startY = 10, .startZ = 5, .motion = 1};
 constexpr EmitMemory kAtR3End{.lastX = 30, .lastY = 10, .lastZ = 5};
 
 // A compensated pass at depth -2, with tool 1 and H1 active, to be cut in place.
-constexpr BlockRecord kS0{.feed = 150, .lengthOffset = 1, .tool = 1, .radiusOffset = 1,
-                          .startX = 0, .startY = 10, .startZ = -2, .motion = 1, .radiusComp = 1,
+constexpr BlockRecord kS0{.feed = 150,
+                          .lengthOffset = 1,
+                          .tool = 1,
+                          .radiusOffset = 1,
+                          .startX = 0,
+                          .startY = 10,
+                          .startZ = -2,
+                          .motion = 1,
+                          .radiusComp = 1,
                           .lengthComp = 3};
-constexpr BlockRecord kS1{.feed = 150, .lengthOffset = 1, .tool = 1, .radiusOffset = 1,
-                          .startX = 0, .startY = 0, .startZ = -2, .motion = 1, .radiusComp = 1,
+constexpr BlockRecord kS1{.feed = 150,
+                          .lengthOffset = 1,
+                          .tool = 1,
+                          .radiusOffset = 1,
+                          .startX = 0,
+                          .startY = 0,
+                          .startZ = -2,
+                          .motion = 1,
+                          .radiusComp = 1,
                           .lengthComp = 3};
-constexpr BlockRecord kS2{.feed = 150, .lengthOffset = 1, .tool = 1, .radiusOffset = 1,
-                          .startX = 10, .startY = 0, .startZ = -2, .motion = 1, .radiusComp = 1,
+constexpr BlockRecord kS2{.feed = 150,
+                          .lengthOffset = 1,
+                          .tool = 1,
+                          .radiusOffset = 1,
+                          .startX = 10,
+                          .startY = 0,
+                          .startZ = -2,
+                          .motion = 1,
+                          .radiusComp = 1,
                           .lengthComp = 3};
-constexpr EmitMemory kAfterS{.lastFeed = 150, .lastRadiusOffset = 1, .lastLengthOffset = 1,
-                             .lastTool = 1, .lastRadiusComp = 1, .lastLengthComp = 3,
-                             .lastMotion = 1, .lastX = 10, .lastY = 10, .lastZ = 5};
+constexpr EmitMemory kAfterS{.lastFeed = 150,
+                             .lastRadiusOffset = 1,
+                             .lastLengthOffset = 1,
+                             .lastTool = 1,
+                             .lastRadiusComp = 1,
+                             .lastLengthComp = 3,
+                             .lastMotion = 1,
+                             .lastX = 10,
+                             .lastY = 10,
+                             .lastZ = 5};
 
 TEST(EmitReversedBlock, WritesWordsAgainstMemory)
 {
     const BlockRecord none{};
     const BlockRecord cutTo5{.startX = 5, .motion = 1};
     const BlockRecord cutTo10{.startX = 10, .motion = 1};
-    const BlockRecord steady{.feed = 100, .spindle = 1000, .tool = 1, .startX = 5, .startY = 0,
-                             .startZ = -1, .motion = 1};
-    const BlockRecord steadyPrev{.lengthOffset = 1, .radiusOffset = 1, .radiusComp = 1,
-                                 .lengthComp = 3};
-    const EmitMemory steadyMemory{.lastSpindle = 1000, .lastFeed = 100, .lastRadiusOffset = 1,
-                                  .lastLengthOffset = 1, .lastTool = 1, .lastRadiusComp = 1,
-                                  .lastLengthComp = 3, .lastMotion = 1, .lastX = 5, .lastY = 0,
+    const BlockRecord steady{.feed = 100,
+                             .spindle = 1000,
+                             .tool = 1,
+                             .startX = 5,
+                             .startY = 0,
+                             .startZ = -1,
+                             .motion = 1};
+    const BlockRecord steadyPrev{
+        .lengthOffset = 1, .radiusOffset = 1, .radiusComp = 1, .lengthComp = 3};
+    const EmitMemory steadyMemory{.lastSpindle = 1000,
+                                  .lastFeed = 100,
+                                  .lastRadiusOffset = 1,
+                                  .lastLengthOffset = 1,
+                                  .lastTool = 1,
+                                  .lastRadiusComp = 1,
+                                  .lastLengthComp = 3,
+                                  .lastMotion = 1,
+                                  .lastX = 5,
+                                  .lastY = 0,
                                   .lastZ = -1};
     const BlockRecord toolAndComp{.tool = 2, .startX = 5, .motion = 1};
-    const BlockRecord prevG41G43{.lengthOffset = 2, .radiusOffset = 1, .radiusComp = 1,
-                                 .lengthComp = 3};
+    const BlockRecord prevG41G43{
+        .lengthOffset = 2, .radiusOffset = 1, .radiusComp = 1, .lengthComp = 3};
     const BlockRecord prevG41{.radiusOffset = 1, .radiusComp = 1};
     const BlockRecord prevG43{.lengthOffset = 2, .lengthComp = 3};
     const EmitMemory compOn{.lastRadiusOffset = 1, .lastRadiusComp = 1, .lastMotion = 1};
@@ -154,58 +207,136 @@ TEST(EmitReversedBlock, WritesWordsAgainstMemory)
     };
     const Row rows[] = {
         // Three blocks of a whole program run backwards; memory holds record values.
-        {__LINE__, kWhole, kAtR3End, {{kR3, kR2, true}, {kR2, kR1, false}, {kR1, kR0, false}},
-         "M03S1000|G42D1G90G01X20.F200|G02X10.Y0I-10.J0|G40G01X0", "F200 S1000 m1 X0 Y0 Z5."},
-        {__LINE__, kWholeX, kAtR3End, {{kR3, kR2, true}, {kR2, kR1, false}, {kR1, kR0, false}},
-         "M03S1000|G41D1G90G01X-20.F200|G03X-10.Y0I10.J0|G40G01X0", "F200 S1000 m1 X0 Y0 Z5."},
-        {__LINE__, kWholeY, kAtR3End, {{kR3, kR2, true}, {kR2, kR1, false}, {kR1, kR0, false}},
-         "M03S1000|G41D1G90G01X20.F200|G03X10.Y0I-10.J0|G40G01X0", "F200 S1000 m1 X0 Y0 Z5."},
+        {__LINE__,
+         kWhole,
+         kAtR3End,
+         {{kR3, kR2, true}, {kR2, kR1, false}, {kR1, kR0, false}},
+         "M03S1000|G42D1G90G01X20.F200|G02X10.Y0I-10.J0|G40G01X0",
+         "F200 S1000 m1 X0 Y0 Z5."},
+        {__LINE__,
+         kWholeX,
+         kAtR3End,
+         {{kR3, kR2, true}, {kR2, kR1, false}, {kR1, kR0, false}},
+         "M03S1000|G41D1G90G01X-20.F200|G03X-10.Y0I10.J0|G40G01X0",
+         "F200 S1000 m1 X0 Y0 Z5."},
+        {__LINE__,
+         kWholeY,
+         kAtR3End,
+         {{kR3, kR2, true}, {kR2, kR1, false}, {kR1, kR0, false}},
+         "M03S1000|G41D1G90G01X20.F200|G03X10.Y0I-10.J0|G40G01X0",
+         "F200 S1000 m1 X0 Y0 Z5."},
         // A segment's first block repeats an active compensation (exchanged only unmirrored);
         // the Z word is decided but dropped in place.
-        {__LINE__, kSeg, kAfterS, {{kS2, kS1, true}, {kS1, kS0, false}}, "G42G90G01Y0|X0",
+        {__LINE__,
+         kSeg,
+         kAfterS,
+         {{kS2, kS1, true}, {kS1, kS0, false}},
+         "G42G90G01Y0|X0",
          "F150 D1 H1 T1 c1 l3 m1 X0 Y0 Z-2."},
-        {__LINE__, kSegX, kAfterS, {{kS2, kS1, true}, {kS1, kS0, false}}, "G41G90G01Y0|X0",
+        {__LINE__,
+         kSegX,
+         kAfterS,
+         {{kS2, kS1, true}, {kS1, kS0, false}},
+         "G41G90G01Y0|X0",
          "F150 D1 H1 T1 c1 l3 m1 X0 Y0 Z-2."},
         // Nothing differs: not even an empty line.
-        {__LINE__, kWhole, steadyMemory, {{steady, steadyPrev, false}}, "",
+        {__LINE__,
+         kWhole,
+         steadyMemory,
+         {{steady, steadyPrev, false}},
+         "",
          "F100 S1000 D1 H1 T1 c1 l3 m1 X5. Y0 Z-1."},
         // Words a record does not hold (-1) are never written.
-        {__LINE__, kWhole, {.lastSpindle = 1000, .lastFeed = 100, .lastSeqNo = 7, .lastTool = 1},
-         {{none, none, false}}, "", "F100 S1000 N7 T1"},
+        {__LINE__,
+         kWhole,
+         {.lastSpindle = 1000, .lastFeed = 100, .lastSeqNo = 7, .lastTool = 1},
+         {{none, none, false}},
+         "",
+         "F100 S1000 N7 T1"},
         // Tool and spindle: own lines in whole mode, spindle first; in place only remembered.
         {__LINE__, kWhole, {}, {{{.tool = 2}, none, false}}, "T2M06|", "T2"},
-        {__LINE__, kWhole, {}, {{{.spindle = 2000, .tool = 2}, none, false}}, "M03S2000|T2M06|",
+        {__LINE__,
+         kWhole,
+         {},
+         {{{.spindle = 2000, .tool = 2}, none, false}},
+         "M03S2000|T2M06|",
          "S2000 T2"},
         {__LINE__, kSeg, {}, {{{.spindle = 2000, .tool = 2}, none, false}}, "", "S2000 T2"},
         // Line assembly in whole mode: tool, length, compensation combinations.
-        {__LINE__, kWhole, {}, {{toolAndComp, prevG41G43, false}}, "T2M06|G43H2|G42D1G01X5.",
+        {__LINE__,
+         kWhole,
+         {},
+         {{toolAndComp, prevG41G43, false}},
+         "T2M06|G43H2|G42D1G01X5.",
          "D1 H2 T2 c1 l3 m1 X5."},
-        {__LINE__, kWholeX, {}, {{toolAndComp, prevG41G43, false}}, "T2M06|G43H2|G41D1G01X-5.",
+        {__LINE__,
+         kWholeX,
+         {},
+         {{toolAndComp, prevG41G43, false}},
+         "T2M06|G43H2|G41D1G01X-5.",
          "D1 H2 T2 c1 l3 m1 X5."},
-        {__LINE__, kWhole, {}, {{toolAndComp, prevG43, false}}, "T2M06|G43H2|G01X5.",
+        {__LINE__,
+         kWhole,
+         {},
+         {{toolAndComp, prevG43, false}},
+         "T2M06|G43H2|G01X5.",
          "H2 T2 l3 m1 X5."},
-        {__LINE__, kWhole, {}, {{toolAndComp, prevG41, false}}, "T2M06|G42D1G01X5.",
+        {__LINE__,
+         kWhole,
+         {},
+         {{toolAndComp, prevG41, false}},
+         "T2M06|G42D1G01X5.",
          "D1 T2 c1 m1 X5."},
-        {__LINE__, kWhole, {.lastLengthComp = 3}, {{{.startX = 5}, {.lengthOffset = 2}, false}},
-         "G40H2X5.", "H2 X5."},
+        {__LINE__,
+         kWhole,
+         {.lastLengthComp = 3},
+         {{{.startX = 5}, {.lengthOffset = 2}, false}},
+         "G40H2X5.",
+         "H2 X5."},
         // In place only an exact G49 survives: own line beside a compensation word, else inline.
-        {__LINE__, kSeg, {.lastLengthOffset = 1, .lastRadiusComp = 1, .lastLengthComp = 3},
-         {{n10To5, prevG49, false}}, "G49|N10G40X5.", "N10 l9 X5."},
-        {__LINE__, kSeg, {.lastLengthComp = 3}, {{n10To5, prevG49, false}}, "N10G49X5.",
+        {__LINE__,
+         kSeg,
+         {.lastLengthOffset = 1, .lastRadiusComp = 1, .lastLengthComp = 3},
+         {{n10To5, prevG49, false}},
+         "G49|N10G40X5.",
          "N10 l9 X5."},
-        {__LINE__, kSeg, {.lastLengthComp = 9}, {{{.startX = 5}, prevG43, false}}, "X5.",
+        {__LINE__,
+         kSeg,
+         {.lastLengthComp = 3},
+         {{n10To5, prevG49, false}},
+         "N10G49X5.",
+         "N10 l9 X5."},
+        {__LINE__,
+         kSeg,
+         {.lastLengthComp = 9},
+         {{{.startX = 5}, prevG43, false}},
+         "X5.",
          "H2 l3 X5."},
-        {__LINE__, kSeg, {.lastLengthComp = 3},
-         {{{.startX = 5}, {.lengthOffset = 2, .lengthComp = 9}, false}}, "X5.", "H2 l9 X5."},
+        {__LINE__,
+         kSeg,
+         {.lastLengthComp = 3},
+         {{{.startX = 5}, {.lengthOffset = 2, .lengthComp = 9}, false}},
+         "X5.",
+         "H2 l9 X5."},
         // A bare cancel forgets its offset number, so the next start names it again.
-        {__LINE__, kWhole, compOn, {{cutTo5, none, false}, {cutTo10, prevG41, false}},
-         "G40X5.|G42D1X10.", "D1 c1 m1 X10."},
-        {__LINE__, kWhole, compOn,
+        {__LINE__,
+         kWhole,
+         compOn,
+         {{cutTo5, none, false}, {cutTo10, prevG41, false}},
+         "G40X5.|G42D1X10.",
+         "D1 c1 m1 X10."},
+        {__LINE__,
+         kWhole,
+         compOn,
          {{cutTo5, prevG40D2, false}, {cutTo10, prevG41D2, false}},
-         "G40D2X5.|G42X10.", "D2 c1 m1 X10."},
-        {__LINE__, kWhole, lengthOn,
+         "G40D2X5.|G42X10.",
+         "D2 c1 m1 X10."},
+        {__LINE__,
+         kWhole,
+         lengthOn,
          {{cutTo5, prevG49, false}, {cutTo10, prevG43H1, false}},
-         "G49X5.|G43H1X10.", "H1 l3 m1 X10."},
+         "G49X5.|G43H1X10.",
+         "H1 l3 m1 X10."},
         // The output is absolute whatever the record's distance mode.
         {__LINE__, kWhole, {.lastMotion = 1}, {{incremental, none, true}}, "G90G01X5.", "m1 X5."},
         {__LINE__, kWhole, {.lastMotion = 1}, {{incremental, none, false}}, "X5.", "m1 X5."},
@@ -306,8 +437,7 @@ TEST(RetargetApproach, RewritesTheLastXAndTheLastY)
 
 // Runs the rewrite and sums up how it ended: the output lines joined by "|", or where and
 // why it stopped.
-std::string Rewrite(const RewriteSettings &settings, std::string_view program,
-                    WorkingState &state)
+std::string Rewrite(const RewriteSettings &settings, std::string_view program, WorkingState &state)
 {
     const std::vector<std::string_view> lines = Split(program);
     try {
@@ -316,8 +446,7 @@ std::string Rewrite(const RewriteSettings &settings, std::string_view program,
             return Joined(state.outputLines);
         EXPECT_TRUE(state.outputLines.empty());
         return "line " + std::to_string(outcome.refusedLine) + " refused after " +
-               std::to_string(state.blockList.size()) + " records: " +
-               std::string(outcome.message);
+               std::to_string(state.blockList.size()) + " records: " + std::string(outcome.message);
     } catch (const KorvaneError &error) {
         if (!error.line())
             return std::string("error: ") + error.what();
@@ -441,8 +570,7 @@ TEST(ExecuteRewrite, StopsAtRefusedAndMalformedLines)
     WorkingState state;
     const std::vector<std::string_view> none;
     EXPECT_THAT([&] { ExecuteRewrite(none, kWholeY, state); },
-                ThrowsMessage<EngineError>(
-                    StrEq("リストのインデックスが範囲を超えています (-1)")));
+                ThrowsMessage<EngineError>(StrEq("リストのインデックスが範囲を超えています (-1)")));
 }
 
 } // namespace

@@ -30,7 +30,10 @@
 #include "transform/execute.h"
 
 // The icon lives in a static library's resources, which the linker keeps only when referenced.
-static void InitKorvaneResources() { Q_INIT_RESOURCE(korvane); }
+static void InitKorvaneResources()
+{
+    Q_INIT_RESOURCE(korvane);
+}
 
 namespace korvane {
 namespace {
@@ -61,8 +64,8 @@ QFont JapaneseFont()
 // written (a system-wide install), then the user's data folder of the program.
 QString ResolveAppDir(const QString &appDirOverride)
 {
-    QString dir = appDirOverride.isEmpty() ? QCoreApplication::applicationDirPath()
-                                           : appDirOverride;
+    QString dir =
+        appDirOverride.isEmpty() ? QCoreApplication::applicationDirPath() : appDirOverride;
     if (appDirOverride.isEmpty() && !QFileInfo(dir).isWritable()) {
         const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
         if (!data.isEmpty() && QDir().mkpath(data))
@@ -191,7 +194,8 @@ void TForm1::CreateMenus()
 void TForm1::ConnectCommands()
 {
     auto bind = [this](auto *sender, auto signal, void (TForm1::*handler)()) {
-        connect(sender, signal, this, [this, handler] { Guard([this, handler] { (this->*handler)(); }); });
+        connect(sender, signal, this,
+                [this, handler] { Guard([this, handler] { (this->*handler)(); }); });
     };
     bind(Button1, &QPushButton::clicked, &TForm1::Button1Click);
     bind(Button2, &QPushButton::clicked, &TForm1::Button2Click);
@@ -322,12 +326,16 @@ void TForm1::WriteMemoTo(const QString &path)
     WriteTextFile(path, MemoText(), m_encoding);
 }
 
-int TForm1::MirrorIndex() const { return m_mirrorButtons->checkedId(); }
+int TForm1::MirrorIndex() const
+{
+    return m_mirrorButtons->checkedId();
+}
 
 QString TForm1::FileFilter() const
 {
     // "ユーザーファイル|*.e|全てのファイル|*.*" in Qt's form; all files means every name.
-    return QStringLiteral("ユーザーファイル (*.%1);;全てのファイル (*)").arg(EditKakutyousi->text());
+    return QStringLiteral("ユーザーファイル (*.%1);;全てのファイル (*)")
+        .arg(EditKakutyousi->text());
 }
 
 void TForm1::Button1Click()
@@ -341,8 +349,9 @@ void TForm1::Button1Click()
 
     const RewriteOutcome outcome = ExecuteRewrite(lines, settings, m_state);
     if (!outcome.completed) {
-        m_dialogs.ShowInformation(this, QString::fromUtf8(outcome.message.data(),
-                                                          static_cast<qsizetype>(outcome.message.size())));
+        m_dialogs.ShowInformation(
+            this, QString::fromUtf8(outcome.message.data(),
+                                    static_cast<qsizetype>(outcome.message.size())));
         return;
     }
     SetMemoText(m_state.outputLines.JoinCrLf());
@@ -350,13 +359,20 @@ void TForm1::Button1Click()
         close();
 }
 
-void TForm1::Button2Click() { close(); }
+void TForm1::Button2Click()
+{
+    close();
+}
 
-void TForm1::Exit1Click() { close(); }
+void TForm1::Exit1Click()
+{
+    close();
+}
 
 void TForm1::Open1Click()
 {
-    const std::optional<QString> chosen = m_dialogs.ChooseOpenFile(this, FileFilter(), m_openLastName);
+    const std::optional<QString> chosen =
+        m_dialogs.ChooseOpenFile(this, FileFilter(), m_openLastName);
     if (!chosen)
         return;
     m_openLastName = *chosen;
@@ -379,7 +395,8 @@ void TForm1::save1Click()
 
 void TForm1::Save2Click()
 {
-    const std::optional<QString> chosen = m_dialogs.ChooseSaveFile(this, FileFilter(), m_saveLastName);
+    const std::optional<QString> chosen =
+        m_dialogs.ChooseSaveFile(this, FileFilter(), m_saveLastName);
     if (!chosen)
         return;
     m_saveLastName = *chosen;
@@ -406,6 +423,9 @@ void TForm1::N4Click()
     SetMemoText(text);
 }
 
-void TForm1::N5Click() { Memo1->clear(); }
+void TForm1::N5Click()
+{
+    Memo1->clear();
+}
 
 } // namespace korvane

@@ -32,8 +32,8 @@ bool SameName(std::string_view a, std::string_view b)
 }
 
 struct IniLine {
-    std::string_view text;  // without its line break
-    std::string_view brk;   // "\r\n", "\n", "\r" or empty for an unterminated last line
+    std::string_view text; // without its line break
+    std::string_view brk;  // "\r\n", "\n", "\r" or empty for an unterminated last line
 };
 
 std::vector<IniLine> SplitKeepingBreaks(std::string_view text)

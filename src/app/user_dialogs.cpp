@@ -10,7 +10,10 @@ namespace {
 
 // The caption of the information and error boxes: the application's title. (The display
 // name of QGuiApplication is not used for it, as Qt would append it to the window caption.)
-QString AppTitle() { return QStringLiteral("NC Korvane"); }
+QString AppTitle()
+{
+    return QStringLiteral("NC Korvane");
+}
 
 // Escape answers No, but closing the box by its frame counts as consent.
 class OverwriteBox : public QMessageBox {
@@ -61,8 +64,8 @@ void QtUserDialogs::ShowError(QWidget *parent, const QString &text)
 
 bool QtUserDialogs::ConfirmOverwrite(QWidget *parent, const QString &text)
 {
-    OverwriteBox box(QMessageBox::Question, QStringLiteral("確認"), text,
-                     QMessageBox::NoButton, parent);
+    OverwriteBox box(QMessageBox::Question, QStringLiteral("確認"), text, QMessageBox::NoButton,
+                     parent);
     QPushButton *yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
     QPushButton *no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
     box.setDefaultButton(yes);

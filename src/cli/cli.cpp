@@ -155,9 +155,8 @@ int RunCli(const std::vector<std::string> &args, std::FILE *in, std::FILE *out, 
 
     const std::string &name = options.input;
     try {
-        DecodedText text =
-            name == "-" ? DecodeText(ReadStream(in))
-                        : ReadTextFile(QString::fromLocal8Bit(name.c_str()));
+        DecodedText text = name == "-" ? DecodeText(ReadStream(in))
+                                       : ReadTextFile(QString::fromLocal8Bit(name.c_str()));
         const std::vector<std::string_view> lines = SplitLines(text.utf8);
 
         WorkingState state;
@@ -172,8 +171,8 @@ int RunCli(const std::vector<std::string> &args, std::FILE *in, std::FILE *out, 
         WriteResult(state.outputLines, text.encoding, options, out);
         return kExitOk;
     } catch (const KorvaneError &error) {
-        std::string where = error.line() ? name + ":" + std::to_string(*error.line() + 1) + ": "
-                                         : std::string();
+        std::string where =
+            error.line() ? name + ":" + std::to_string(*error.line() + 1) + ": " : std::string();
         Print(err, "korvane-cli: " + where + error.what() + "\n");
         return kExitError;
     } catch (const std::bad_alloc &) {

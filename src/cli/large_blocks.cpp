@@ -68,7 +68,10 @@ void *operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
-void *operator new[](std::size_t size) { return operator new(size); }
+void *operator new[](std::size_t size)
+{
+    return operator new(size);
+}
 
 void *operator new(std::size_t size, const std::nothrow_t &) noexcept
 {
@@ -80,11 +83,29 @@ void *operator new[](std::size_t size, const std::nothrow_t &) noexcept
     return Allocate(size == 0 ? 1 : size);
 }
 
-void operator delete(void *block) noexcept { Release(block); }
-void operator delete[](void *block) noexcept { Release(block); }
-void operator delete(void *block, std::size_t) noexcept { Release(block); }
-void operator delete[](void *block, std::size_t) noexcept { Release(block); }
-void operator delete(void *block, const std::nothrow_t &) noexcept { Release(block); }
-void operator delete[](void *block, const std::nothrow_t &) noexcept { Release(block); }
+void operator delete(void *block) noexcept
+{
+    Release(block);
+}
+void operator delete[](void *block) noexcept
+{
+    Release(block);
+}
+void operator delete(void *block, std::size_t) noexcept
+{
+    Release(block);
+}
+void operator delete[](void *block, std::size_t) noexcept
+{
+    Release(block);
+}
+void operator delete(void *block, const std::nothrow_t &) noexcept
+{
+    Release(block);
+}
+void operator delete[](void *block, const std::nothrow_t &) noexcept
+{
+    Release(block);
+}
 
 #endif

@@ -192,8 +192,8 @@ std::vector<std::string_view> SplitLines(std::string_view text)
     std::size_t i = 0;
     for (; i + 16 <= n; i += 16) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(base + i));
-        auto mask = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf))));
+        auto mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf))));
         while (mask != 0) {
             const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
             mask &= mask - 1;

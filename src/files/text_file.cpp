@@ -81,7 +81,10 @@ void WriteFileAtomic(const QString &path, std::string_view bytes)
     writer.Commit();
 }
 
-DecodedText ReadTextFile(const QString &path) { return DecodeText(ReadFileBytes(path)); }
+DecodedText ReadTextFile(const QString &path)
+{
+    return DecodeText(ReadFileBytes(path));
+}
 
 void WriteTextFile(const QString &path, std::string_view utf8, TextEncoding &encoding)
 {

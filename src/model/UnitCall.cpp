@@ -45,8 +45,8 @@ void AppendCoordExact(std::string &out, double value)
     }
     // 18 significant digits, correctly rounded from the exact binary value.
     char buf[64];
-    auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
-                             std::chars_format::scientific, 17);
+    auto res =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 17);
     std::string_view sci(buf, static_cast<std::size_t>(res.ptr - buf));
     std::string digits;
     digits.reserve(18);

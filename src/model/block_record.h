@@ -36,9 +36,9 @@ struct BlockRecord {
     double endX = UNSET_COORD;
     double endY = UNSET_COORD;
     double endZ = UNSET_COORD;
-    double arcRadius = 0.0; // R of this line
-    double arcI = 0.0;      // arc centre, X offset from the line's end point
-    double arcJ = 0.0;      // arc centre, Y offset from the line's end point
+    double arcRadius = 0.0;        // R of this line
+    double arcI = 0.0;             // arc centre, X offset from the line's end point
+    double arcJ = 0.0;             // arc centre, Y offset from the line's end point
     std::uint8_t motion = 0;       // 0 rapid, 1 linear, 2 clockwise, 3 counter-clockwise
     std::uint8_t distanceMode = 0; // 0 absolute (G90), 1 incremental (G91)
     std::uint8_t radiusComp = 0;   // 0 off (G40), 1 left (G41), 2 right (G42)
@@ -70,7 +70,10 @@ inline bool CoordChanged(double a, double b)
 }
 
 /// True when a coordinate is known and may be written.
-inline bool IsWritable(double v) { return v < UNSET_COORD; }
+inline bool IsWritable(double v)
+{
+    return v < UNSET_COORD;
+}
 
 /// True when the record moves in X or Y.
 inline bool HasXYTravel(const BlockRecord &r)
@@ -79,6 +82,9 @@ inline bool HasXYTravel(const BlockRecord &r)
 }
 
 /// True when the record moves in Z.
-inline bool HasZTravel(const BlockRecord &r) { return CoordChanged(r.startZ, r.endZ); }
+inline bool HasZTravel(const BlockRecord &r)
+{
+    return CoordChanged(r.startZ, r.endZ);
+}
 
 } // namespace korvane

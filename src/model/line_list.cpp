@@ -17,7 +17,8 @@ void LineList::Replace(std::size_t i, std::string_view line)
         s.length = line.size();
         return;
     }
-    const bool aliases = line.data() >= m_text.data() && line.data() < m_text.data() + m_text.size();
+    const bool aliases =
+        line.data() >= m_text.data() && line.data() < m_text.data() + m_text.size();
     if (aliases) {
         const std::string copy(line);
         Replace(i, copy);

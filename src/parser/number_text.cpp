@@ -14,14 +14,17 @@ namespace {
 // Long doubles from here on round to infinity when stored as a double.
 constexpr long double kDoubleOverflow = 0x1p1024L - 0x1p970L;
 
-constexpr long double kPow10[] = {
-    1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
-    1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L,
-    1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+constexpr long double kPow10[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
+                                  1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
+                                  1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L,
+                                  1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
 // 10^27 = 2^27 * 5^27 and 5^27 < 2^64: every power up to it is exact in the extended format.
 constexpr int kMaxExactPow10 = 27;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // Correctly rounded conversion of a long digit string, independent of the process locale.
 long double ConvertSlow(std::string_view text)

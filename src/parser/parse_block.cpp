@@ -23,9 +23,15 @@ constexpr auto kNumberChars = [] {
     return table;
 }();
 
-bool IsNumberChar(char c) { return kNumberChars[static_cast<unsigned char>(c)]; }
+bool IsNumberChar(char c)
+{
+    return kNumberChars[static_cast<unsigned char>(c)];
+}
 
-bool Contains(std::string_view s, char c) { return std::memchr(s.data(), c, s.size()) != nullptr; }
+bool Contains(std::string_view s, char c)
+{
+    return std::memchr(s.data(), c, s.size()) != nullptr;
+}
 
 // Canned cycles: the value held in single precision, the bounds in extended.
 bool IsCannedCycleValue(long double value)

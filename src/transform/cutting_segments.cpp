@@ -12,7 +12,10 @@ namespace {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-bool IsRunChar(char c) { return (c >= '0' && c <= '9') || c == '-' || c == '.'; }
+bool IsRunChar(char c)
+{
+    return (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
 
 bool HoldsLetter(std::string_view line, char letter)
 {
@@ -88,7 +91,10 @@ const BlockRecord &RecordAt(const std::vector<BlockRecord> &list, long long inde
 
 } // namespace
 
-std::string_view CodePart(std::string_view line) { return line.substr(0, line.find('(')); }
+std::string_view CodePart(std::string_view line)
+{
+    return line.substr(0, line.find('('));
+}
 
 std::string MirrorLineText(std::string_view line, MirrorAxis axis)
 {
@@ -188,8 +194,7 @@ void ReverseCuttingSegments(std::span<const std::string_view> lines,
         state.memory.lastX = state.memory.lastY = state.memory.lastZ = UNSET_COORD;
         state.memory.lastFeed = -1;
         for (long long b = last; b >= i; --b)
-            EmitReversedBlock(RecordAt(list, b), RecordAt(list, b - 1), b == last, settings,
-                              state);
+            EmitReversedBlock(RecordAt(list, b), RecordAt(list, b - 1), b == last, settings, state);
     }
 }
 
