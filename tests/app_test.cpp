@@ -15,6 +15,7 @@
 #include <csignal>
 #include <deque>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "app/UnitMain.h"
 #include "app/settings_file.h"
@@ -238,31 +239,77 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QByteArray>("written");
-        QTest::addRow("LF") << QByteArray("G00X1.\nM30\n") << QByteArray("G00X1.\r\nM30\r\n");
+        QTest::addColumn<int>("encoding");
+        const int utf8 = int(TextEncoding::Utf8), latin1 = int(TextEncoding::Latin1);
+        QTest::addRow("LF") << QByteArray("G00X1.\nM30\n") << QByteArray("G00X1.\r\nM30\r\n")
+                            << utf8;
         QTest::addRow("no final break")
-            << QByteArray("G00X1.\r\nM30") << QByteArray("G00X1.\r\nM30");
-        QTest::addRow("lone CR, LF CR") << QByteArray("A\rB\n\rC") << QByteArray("A\r\nB\r\n\r\nC");
-        QTest::addRow("NUL ends the text") << QByteArray("M30\n\0junk", 9) << QByteArray("M30\r\n");
+            << QByteArray("G00X1.\r\nM30") << QByteArray("G00X1.\r\nM30") << utf8;
+        QTest::addRow("lone CR, LF CR")
+            << QByteArray("A\rB\n\rC") << QByteArray("A\r\nB\r\n\r\nC") << utf8;
+        QTest::addRow("NUL ends the text")
+            << QByteArray("M30\n\0junk", 9) << QByteArray("M30\r\n") << utf8;
+        QTest::addRow("byte-order mark kept")
+            << QByteArray("\xEF\xBB\xBFG00X1.\n") << QByteArray("\xEF\xBB\xBFG00X1.\r\n") << utf8;
         QTest::addRow("Latin-1 bytes")
-            << QByteArray("(\xB0\xA0\xFF)\n") << QByteArray("(\xB0\xA0\xFF)\r\n");
-        const std::string utf8 = "(工具 Ø10 の荒削り)\nG00X1.\n";
-        TextEncoding cp932 = TextEncoding::Cp932;
-        const std::string sjis = EncodeText(utf8, cp932);
-        QTest::addRow("CP932") << QByteArray::fromStdString(sjis)
-                               << QByteArray::fromStdString(NormalizeLineBreaks(sjis));
+            << QByteArray("(\xB0\xA0\xFF)\n") << QByteArray("(\xB0\xA0\xFF)\r\n") << latin1;
+        // "(工具 φ10 の荒削り)" in CP932.
+        const QByteArray sjis("(\x8dH\x8b\xef \x83\xd3" "10 \x82\xcc\x8dr\x8d\xed\x82\xe8)");
+        QTest::addRow("CP932") << sjis + "\nG00X1.\n"
+                               << sjis + "\r\nG00X1.\r\n"
+                               << int(TextEncoding::Cp932);
     }
     void openKeepsBytesAndWritesCrLf()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QByteArray, written);
+        QFETCH(int, encoding);
         const QString path = m_dir->filePath(QStringLiteral("in.nc"));
         WriteBytes(path, bytes);
         TForm1 form(m_dialogs, {}, m_dir->path());
         m_dialogs.openAnswers = {path};
         form.Open1->trigger();
+        QCOMPARE(int(form.textEncoding()), encoding);
         form.save1->trigger();
         QCOMPARE(ReadBytes(path), written);
         QVERIFY(m_dialogs.errors.isEmpty());
+    }
+
+    void saveAsFallingBackToUtf8LeavesTheOpenFileItsEncoding()
+    {
+        const QString opened = m_dir->filePath(QStringLiteral("a.nc"));
+        const QString copy = m_dir->filePath(QStringLiteral("b.nc"));
+        const QByteArray sjis("(\x8d\xed\x82\xe8)\r\nG00X1.\r\n"); // "(削り)"
+        WriteBytes(opened, sjis);
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        m_dialogs.openAnswers = {opened};
+        m_dialogs.saveAnswers = {copy};
+        form.Open1->trigger();
+        form.Memo1->setPlainText(form.Memo1->toPlainText() + QStringLiteral("(Ø10)"));
+        form.Save2->trigger(); // Ø has no CP932 form: the copy is UTF-8
+        QCOMPARE(ReadBytes(copy), QByteArray("(\xE5\x89\x8A\xE3\x82\x8A)\r\nG00X1.\r\n(\xC3\x98"
+                                             "10)"));
+        form.Memo1->setPlainText(QString::fromUtf8("(削り)\nG00X1.\n"));
+        form.save1->trigger();
+        QCOMPARE(ReadBytes(opened), sjis);
+    }
+
+    void filesTheTextBoxCannotReadAreRefused()
+    {
+        const QString fifo = m_dir->filePath(QStringLiteral("pipe"));
+        QCOMPARE(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+        const QString sparse = m_dir->filePath(QStringLiteral("huge.nc"));
+        WriteBytes(sparse, "G00X1.\n");
+        QVERIFY(QFile::resize(sparse, kMemoCharacterLimit * 3 + 1)); // sparse: no disk space used
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        m_dialogs.openAnswers = {fifo, sparse};
+        form.Open1->trigger();
+        form.Open1->trigger();
+        QCOMPARE(m_dialogs.errors,
+                 QStringList(
+                     {QStringLiteral("ファイル \"%1\". Not a regular file は開けません.").arg(fifo),
+                      QStringLiteral("文字列の大きさがメモの制限を越えました.")}));
+        QCOMPARE(form.currentPath(), QString());
     }
 
     void typedTextTheEncodingCannotHoldIsSavedAsUtf8()
@@ -362,6 +409,11 @@ private slots:
         QTest::addRow("key added to its section")
             << QByteArray("[Data]\nZ=1\n\n[B]\nq=2") << "nc"
             << "nc" << QByteArray("[Data]\nZ=1\nKa1=nc\n\n[B]\nq=2");
+        QTest::addRow("byte-order mark") << QByteArray("\xEF\xBB\xBF[Data]\nKa1=tap\n") << "ngc"
+                                         << "tap" << QByteArray("\xEF\xBB\xBF[Data]\nKa1=ngc\n");
+        QTest::addRow("pasted line breaks")
+            << QByteArray("[Data]\nKa1=nc\n") << "nc\n[Other]\nKa1=zz"
+            << "nc" << QByteArray("[Data]\nKa1=nc[Other]Ka1=zz\n");
         QTest::addRow("section added after unterminated line")
             << QByteArray("[B]\nq=2") << "nc"
             << "nc" << QByteArray("[B]\nq=2\n[Data]\nKa1=nc\n");

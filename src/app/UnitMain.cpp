@@ -18,6 +18,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QTextDocument>
 #include <algorithm>
 #include <cstring>
@@ -74,6 +75,16 @@ QString ResolveAppDir(const QString &appDirOverride)
     if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
     return dir;
+}
+
+// Reads a file for the text box: only a regular file (a pipe or a device could block or never
+// end), and no more bytes than a text the text box takes can have.
+DecodedText ReadProgramFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.exists() && !info.isDir() && !info.isFile())
+        throw FileError::CannotOpen(info.absoluteFilePath().toStdString(), "Not a regular file");
+    return ReadTextFile(path, static_cast<std::size_t>(kMemoCharacterLimit) * 3);
 }
 
 } // namespace
@@ -239,7 +250,7 @@ void TForm1::FormCreate(const QStringList &arguments, const QString &appDirOverr
     m_batchMode = false;
     if (!arguments.isEmpty()) {
         const QString path = QFileInfo(arguments.constFirst()).absoluteFilePath();
-        DecodedText text = ReadTextFile(path);
+        DecodedText text = ReadProgramFile(path);
         SetMemoText(text.utf8);
         m_encoding = text.encoding;
         m_batchMode = true;
@@ -252,8 +263,10 @@ void TForm1::FormDestroy()
         return;
     m_destroyed = true;
     Guard([this] {
-        if (m_batchMode)
-            WriteMemoTo(m_appDir + QStringLiteral("Korvane.nc"));
+        if (m_batchMode) {
+            TextEncoding encoding = m_encoding;
+            WriteMemoTo(m_appDir + QStringLiteral("Korvane.nc"), encoding);
+        }
         WriteUsualExtension(m_appDir + QStringLiteral("KV.ini"), EditKakutyousi->text());
         ResetState(m_state);
         m_undoText = std::string();
@@ -312,7 +325,11 @@ void TForm1::SetMemoText(std::string_view utf8)
     }
     if (lines > kMemoLineLimit || static_cast<qsizetype>(text.size()) > kMemoCharacterLimit * 3)
         throw FileError::TooLarge();
-    QString converted = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    // A byte-order mark stays in the text (QString::fromUtf8 would drop it), so that a file
+    // comes back byte for byte and reads as korvane-cli reads it.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    QString converted =
+        decoder.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
     if (converted.size() > kMemoCharacterLimit)
         throw FileError::TooLarge();
     Memo1->setWordWrapMode(static_cast<qsizetype>(longest) > kWrapAnywhereLineLimit
@@ -321,9 +338,9 @@ void TForm1::SetMemoText(std::string_view utf8)
     Memo1->setPlainText(converted);
 }
 
-void TForm1::WriteMemoTo(const QString &path)
+void TForm1::WriteMemoTo(const QString &path, TextEncoding &encoding)
 {
-    WriteTextFile(path, MemoText(), m_encoding);
+    WriteTextFile(path, MemoText(), encoding);
 }
 
 int TForm1::MirrorIndex() const
@@ -376,7 +393,7 @@ void TForm1::Open1Click()
     if (!chosen)
         return;
     m_openLastName = *chosen;
-    DecodedText text = ReadTextFile(*chosen);
+    DecodedText text = ReadProgramFile(*chosen);
     SetMemoText(text.utf8);
     m_encoding = text.encoding;
     m_currentPath = QFileInfo(*chosen).absoluteFilePath();
@@ -390,7 +407,9 @@ void TForm1::save1Click()
     }
     if (!m_dialogs.ConfirmOverwrite(this, m_currentPath + QStringLiteral("に上書きしますが?")))
         return;
-    WriteMemoTo(m_currentPath);
+    // The opened file is written in its own encoding; should that not hold the text, the
+    // file is now UTF-8, and stays so for the next Overwrite.
+    WriteMemoTo(m_currentPath, m_encoding);
 }
 
 void TForm1::Save2Click()
@@ -400,7 +419,9 @@ void TForm1::Save2Click()
     if (!chosen)
         return;
     m_saveLastName = *chosen;
-    WriteMemoTo(*chosen);
+    // A copy takes the text's encoding; what it falls back to is no concern of the open file.
+    TextEncoding encoding = m_encoding;
+    WriteMemoTo(*chosen, encoding);
 }
 
 void TForm1::N2Click()

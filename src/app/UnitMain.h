@@ -100,7 +100,7 @@ private:
     int MirrorIndex() const;
     QString FileFilter() const;
     void SetMemoText(std::string_view utf8);
-    void WriteMemoTo(const QString &path);
+    void WriteMemoTo(const QString &path, TextEncoding &encoding);
 
     UserDialogs &m_dialogs;
     QButtonGroup *m_mirrorButtons = nullptr;
@@ -110,7 +110,7 @@ private:
     QString m_appDir;
     bool m_batchMode = false;
     bool m_destroyed = false;
-    TextEncoding m_encoding = TextEncoding::Utf8;
+    TextEncoding m_encoding = TextEncoding::Utf8; // of the file opened (typed text: UTF-8)
     QString m_openLastName;
     QString m_saveLastName;
 };

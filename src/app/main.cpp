@@ -1,4 +1,7 @@
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "app/UnitMain.h"
 #include "app/user_dialogs.h"
@@ -7,6 +10,11 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvane"));
+    // The window speaks Japanese: so do the buttons of Qt's own dialogs, when installed.
+    QTranslator qtJapanese;
+    if (qtJapanese.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtJapanese);
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();

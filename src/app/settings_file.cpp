@@ -76,9 +76,13 @@ std::optional<std::string_view> KeyOf(std::string_view line)
 
 } // namespace
 
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
 std::optional<std::string> IniValue(std::string_view text, std::string_view section,
                                     std::string_view key)
 {
+    if (text.starts_with(kUtf8Bom))
+        text.remove_prefix(kUtf8Bom.size());
     // Only the first section of that name counts, as when the value is written.
     bool inSection = false;
     for (const IniLine &line : SplitKeepingBreaks(text)) {
@@ -99,6 +103,10 @@ std::optional<std::string> IniValue(std::string_view text, std::string_view sect
 std::string WithIniValue(std::string_view text, std::string_view section, std::string_view key,
                          std::string_view value)
 {
+    // A byte-order mark is kept in front of the text, and not taken for part of a name.
+    if (text.starts_with(kUtf8Bom))
+        return std::string(kUtf8Bom) +
+               WithIniValue(text.substr(kUtf8Bom.size()), section, key, value);
     std::vector<IniLine> lines = SplitKeepingBreaks(text);
     // New lines follow the file's own line breaks.
     std::string_view brk = "\n";
@@ -157,8 +165,11 @@ QString ReadUsualExtension(const QString &iniPath)
     return QStringLiteral("nc");
 }
 
-void WriteUsualExtension(const QString &iniPath, const QString &extension)
+void WriteUsualExtension(const QString &iniPath, const QString &extensionText)
 {
+    // A value holds no line break: pasted into the edit, one would start lines of its own.
+    QString extension = extensionText;
+    extension.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
     const std::string absolute = QFileInfo(iniPath).absoluteFilePath().toStdString();
     std::string text;
     if (QFileInfo::exists(iniPath)) {

@@ -40,6 +40,8 @@ std::optional<QString> RunFileDialog(QWidget *parent, QFileDialog::AcceptMode mo
     // Open takes a name that does not exist too: reading it then reports the failure.
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    // Qt's own dialog everywhere: a desktop's native one may refuse a name that does not exist.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setNameFilter(filter);
     if (!lastName.isEmpty())
         dialog.selectFile(lastName);

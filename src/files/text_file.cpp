@@ -16,7 +16,7 @@ std::string AbsolutePath(const QString &path)
 
 } // namespace
 
-std::string ReadFileBytes(const QString &path)
+std::string ReadFileBytes(const QString &path, std::size_t maxBytes)
 {
     if (path.isEmpty())
         throw FileError::CannotOpen(std::string(), "No file name specified");
@@ -28,6 +28,8 @@ std::string ReadFileBytes(const QString &path)
     std::string bytes;
     // Regular files tell their size; devices and pipes are read until they end.
     const qint64 size = file.size();
+    if (size > 0 && static_cast<std::size_t>(size) > maxBytes)
+        throw FileError::TooLarge();
     if (size > 0)
         bytes.reserve(static_cast<std::size_t>(size));
     char chunk[1 << 16];
@@ -37,6 +39,8 @@ std::string ReadFileBytes(const QString &path)
             throw FileError::CannotOpen(AbsolutePath(path), file.errorString().toStdString());
         if (got == 0)
             break;
+        if (static_cast<std::size_t>(got) > maxBytes - bytes.size())
+            throw FileError::TooLarge(); // a file that grows, or a device without end
         bytes.append(chunk, static_cast<std::size_t>(got));
     }
     return bytes;
@@ -81,9 +85,9 @@ void WriteFileAtomic(const QString &path, std::string_view bytes)
     writer.Commit();
 }
 
-DecodedText ReadTextFile(const QString &path)
+DecodedText ReadTextFile(const QString &path, std::size_t maxBytes)
 {
-    return DecodeText(ReadFileBytes(path));
+    return DecodeText(ReadFileBytes(path, maxBytes));
 }
 
 void WriteTextFile(const QString &path, std::string_view utf8, TextEncoding &encoding)

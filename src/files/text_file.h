@@ -9,9 +9,12 @@
 
 namespace korvane {
 
+/// No limit on the bytes read.
+inline constexpr std::size_t kNoByteLimit = static_cast<std::size_t>(-1);
+
 /// Reads every byte of a file. Throws FileError::CannotOpen, naming the absolute path and the
-/// system's reason.
-std::string ReadFileBytes(const QString &path);
+/// system's reason, and FileError::TooLarge when the file holds more than `maxBytes`.
+std::string ReadFileBytes(const QString &path, std::size_t maxBytes = kNoByteLimit);
 
 /// Writes `bytes` to `path` without ever destroying the file that was there: the bytes go to
 /// a new file beside it, which then replaces it. Throws FileError::CannotCreate when the file
@@ -39,8 +42,8 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
-/// Reads a text file and decodes it (see DecodeText).
-DecodedText ReadTextFile(const QString &path);
+/// Reads a text file (see ReadFileBytes) and decodes it (see DecodeText).
+DecodedText ReadTextFile(const QString &path, std::size_t maxBytes = kNoByteLimit);
 
 /// Encodes UTF-8 text in `encoding` (falling back to UTF-8, see EncodeText) and writes it
 /// atomically; `encoding` then holds the encoding written.
