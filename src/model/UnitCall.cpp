@@ -14,23 +14,28 @@ constexpr double kZeroBound = 0.001;
 // Writes a magnitude given as a whole number of thousandths.
 void AppendThousandths(std::string &out, bool negative, std::uint64_t units)
 {
+    // Written backwards from the last digit into a small buffer, then appended once.
     char buf[32];
-    char *p = buf;
-    if (negative)
-        *p++ = '-';
-    p = std::to_chars(p, buf + sizeof buf, units / 1000).ptr;
-    *p++ = '.';
+    char *const end = buf + sizeof buf;
+    char *p = end;
     // A whole number ends in its decimal mark ("10."); otherwise trailing zeros are dropped.
-    if (auto frac = static_cast<unsigned>(units % 1000); frac != 0) {
-        *p++ = static_cast<char>('0' + frac / 100);
-        frac %= 100;
-        if (frac != 0) {
-            *p++ = static_cast<char>('0' + frac / 10);
-            if (frac % 10 != 0)
-                *p++ = static_cast<char>('0' + frac % 10);
-        }
+    auto frac = static_cast<unsigned>(units % 1000);
+    if (frac != 0) {
+        int digits = 3;
+        for (; frac % 10 == 0; frac /= 10)
+            --digits;
+        for (; digits > 0; --digits, frac /= 10)
+            *--p = static_cast<char>('0' + frac % 10);
     }
-    out.append(buf, p);
+    *--p = '.';
+    std::uint64_t whole = units / 1000;
+    do {
+        *--p = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    if (negative)
+        *--p = '-';
+    out.append(p, end);
 }
 
 } // namespace

@@ -32,11 +32,16 @@ struct LetterLines {
 
     void CatchUp(const LineList &lines)
     {
+        // One pass over each new line's NC part; lines are short, so no library search.
         for (; scanned < lines.size(); ++scanned) {
-            if (HoldsLetter(lines[scanned], 'X'))
-                lastX = scanned;
-            if (HoldsLetter(lines[scanned], 'Y'))
-                lastY = scanned;
+            for (char c : lines[scanned]) {
+                if (c == '(')
+                    break;
+                if (c == 'X')
+                    lastX = scanned;
+                else if (c == 'Y')
+                    lastY = scanned;
+            }
         }
     }
 };
@@ -45,8 +50,10 @@ struct LetterLines {
 // `value`. False when the line keeps its text (no such letter, or the letter ends the line).
 bool ReplaceNumber(std::string &line, char letter, double value)
 {
-    const std::size_t at = CodePart(line).find(letter);
-    if (at == std::string_view::npos || at + 1 == line.size())
+    std::size_t at = 0;
+    while (at < line.size() && line[at] != letter && line[at] != '(')
+        ++at;
+    if (at == line.size() || line[at] == '(' || at + 1 == line.size())
         return false;
     std::size_t runEnd = at + 1;
     while (runEnd < line.size() && IsRunChar(line[runEnd]))
