@@ -33,8 +33,8 @@ peak_kb() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 
 worst_whole=0 worst_segments=0 worst_peak=0
 printf '%-22s %-26s %9s %9s %12s %8s %10s\n' file command min_s median_s lines/s x_tac peak_B/line
-for spec in finish:1000000 pocket:500000; do
-    file=$(generate "${spec%%:*}" "${spec##*:}")
+for job in finish:1000000 pocket:500000; do
+    file=$(generate "${job%%:*}" "${job##*:}")
     lines=$(wc -l <"$file")
     read -r _ tac_med < <(times_of tac "$file" | stats)
     for cmd in "cat" "tac" "cli --whole -m none" "cli --whole -m x" "cli -m x" "cli -m none"; do
