@@ -79,14 +79,14 @@ long double ConvertReal(std::string_view text)
 
     long double value;
     if (digits <= 19 && fractionDigits <= kMaxExactPow10) {
-        // Both operands exact: one correctly rounded quotient.
+        // Both operands exact: one correctly rounded quotient, from 1e-27 to below 1e19, so
+        // well within what a double holds.
         value = static_cast<long double>(mantissa) / kPow10[fractionDigits];
     } else {
         value = std::fabs(ConvertSlow(text));
+        if (value >= kDoubleOverflow || static_cast<double>(value) == 0.0)
+            throw EngineError::NotAFloat(text);
     }
-
-    if (value >= kDoubleOverflow || static_cast<double>(value) == 0.0)
-        throw EngineError::NotAFloat(text);
     return negative ? -value : value;
 }
 
