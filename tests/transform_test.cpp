@@ -437,11 +437,12 @@ TEST(RetargetApproach, RewritesTheLastXAndTheLastY)
 
 // Runs the rewrite and sums up how it ended: the output lines joined by "|", or where and
 // why it stopped.
-std::string Rewrite(const RewriteSettings &settings, std::string_view program, WorkingState &state)
+std::string Rewrite(const RewriteSettings &settings, std::string_view program, WorkingState &state,
+                    const RewriteTuning &tuning = {})
 {
     const std::vector<std::string_view> lines = Split(program);
     try {
-        const RewriteOutcome outcome = ExecuteRewrite(lines, settings, state);
+        const RewriteOutcome outcome = ExecuteRewrite(lines, settings, state, tuning);
         if (outcome.completed)
             return Joined(state.outputLines);
         EXPECT_TRUE(state.outputLines.empty());
@@ -462,7 +463,11 @@ struct ProgramRow {
     const char *expected;
 };
 
+// A rewrite of cutting passes beside the parser, whatever the program's length.
+constexpr RewriteTuning kBesideTheParser{0};
+
 // Each row is rewritten twice on one working state: the second run must not see the first.
+// The second run reverses cutting passes on a thread beside the parser: the same result.
 void ExpectRewrites(const std::vector<ProgramRow> &rows)
 {
     for (const ProgramRow &row : rows) {
@@ -470,7 +475,25 @@ void ExpectRewrites(const std::vector<ProgramRow> &rows)
         WorkingState state;
         const std::string first = Rewrite(row.settings, row.input, state);
         EXPECT_EQ(first, row.expected);
-        EXPECT_EQ(Rewrite(row.settings, row.input, state), first) << "second run, same state";
+        EXPECT_EQ(Rewrite(row.settings, row.input, state, kBesideTheParser), first)
+            << "second run, same state, beside the parser";
+    }
+}
+
+TEST(ExecuteRewrite, BesideTheParserGivesTheSameLongProgram)
+{
+    // Pockets at many depths, with arcs, compensation and a refusal-free tail.
+    std::string program = "G90G00X0Y0Z5.S1000|T1M06|G43Z5.H1";
+    for (int depth = 1; depth <= 400; ++depth) {
+        const std::string z = std::to_string(-depth) + ".";
+        program += "|G00Z1.|G01Z" + z + "F120|G41D1X10.Y0F300|Y20.|G03X0Y30.R10.|G01X-10.|";
+        program += "G02X-20.Y20.I0J-10.|G01Y0|G40X0Y0|(PASS " + std::to_string(depth) + ")";
+    }
+    program += "|G00Z50.|M30";
+    for (const RewriteSettings &settings : {kSegX, kSegY, kSeg}) {
+        WorkingState alone, beside;
+        EXPECT_EQ(Rewrite(settings, program, beside, kBesideTheParser),
+                  Rewrite(settings, program, alone));
     }
 }
 

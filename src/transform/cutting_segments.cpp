@@ -1,6 +1,7 @@
 #include "transform/cutting_segments.h"
 
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "model/UnitCall.h"
@@ -89,12 +90,6 @@ void Retarget(LineList &lines, std::size_t lineX, std::optional<double> x, std::
     }
 }
 
-const BlockRecord &RecordAt(const std::vector<BlockRecord> &list, long long index)
-{
-    if (index < 0 || index >= static_cast<long long>(list.size()))
-        throw EngineError::ListIndex(index);
-    return list[static_cast<std::size_t>(index)];
-}
 
 } // namespace
 
@@ -144,11 +139,14 @@ void RetargetApproach(LineList &lines, std::optional<double> x, std::optional<do
     Retarget(lines, lineX, x, lineY, y);
 }
 
-void ReverseCuttingSegments(std::span<const std::string_view> lines,
-                            const RewriteSettings &settings, WorkingState &state)
+namespace {
+
+// The walk over the records; `at(i)` gives record i of `n`, and throws the list-index error
+// for an index outside them.
+template <typename RecordAccess>
+void WalkSegments(std::span<const std::string_view> lines, long long n, RecordAccess at,
+                  const RewriteSettings &settings, WorkingState &state)
 {
-    const std::vector<BlockRecord> &list = state.blockList;
-    const auto n = static_cast<long long>(list.size());
     const MirrorAxis axis = settings.mirrorAxis;
     LineList &out = state.outputLines;
     LetterLines letters;
@@ -157,7 +155,7 @@ void ReverseCuttingSegments(std::span<const std::string_view> lines,
     for (long long i = 0; i < n; ++i) {
         if (i < resume)
             continue;
-        const BlockRecord &rec = list[static_cast<std::size_t>(i)];
+        const BlockRecord &rec = at(i);
         if (rec.motion == 0 || !HasXYTravel(rec)) {
             if (axis == MirrorAxis::None)
                 out.Append(lines[static_cast<std::size_t>(i)]);
@@ -174,7 +172,7 @@ void ReverseCuttingSegments(std::span<const std::string_view> lines,
         long long last = n - 1;
         if (i < n - 1) {
             for (long long j = i + 1; j < n; ++j) {
-                const BlockRecord &next = list[static_cast<std::size_t>(j)];
+                const BlockRecord &next = at(j);
                 if (HasZTravel(next)) {
                     resume = j;
                     break;
@@ -187,7 +185,7 @@ void ReverseCuttingSegments(std::span<const std::string_view> lines,
             last = resume - 1;
         }
 
-        const BlockRecord &endRec = RecordAt(list, last);
+        const BlockRecord &endRec = at(last);
         std::optional<double> x, y;
         if (IsWritable(endRec.endX))
             x = axis == MirrorAxis::X ? -endRec.endX : endRec.endX;
@@ -201,8 +199,45 @@ void ReverseCuttingSegments(std::span<const std::string_view> lines,
         state.memory.lastX = state.memory.lastY = state.memory.lastZ = UNSET_COORD;
         state.memory.lastFeed = -1;
         for (long long b = last; b >= i; --b)
-            EmitReversedBlock(RecordAt(list, b), RecordAt(list, b - 1), b == last, settings, state);
+            EmitReversedBlock(at(b), at(b - 1), b == last, settings, state);
     }
+}
+
+} // namespace
+
+void RecordFeed::WaitFor(std::size_t i) const
+{
+    while ((m_seen = m_published.load(std::memory_order_acquire)) <= i) {
+        if (m_aborted.load(std::memory_order_acquire))
+            throw Aborted{};
+        std::this_thread::yield();
+    }
+}
+
+void ReverseCuttingSegments(std::span<const std::string_view> lines,
+                            const RewriteSettings &settings, WorkingState &state)
+{
+    const std::vector<BlockRecord> &list = state.blockList;
+    const auto n = static_cast<long long>(list.size());
+    auto at = [&list, n](long long index) -> const BlockRecord & {
+        if (index < 0 || index >= n)
+            throw EngineError::ListIndex(index);
+        return list[static_cast<std::size_t>(index)];
+    };
+    WalkSegments(lines, n, at, settings, state);
+}
+
+void ReverseCuttingSegments(std::span<const std::string_view> lines,
+                            const RewriteSettings &settings, WorkingState &state,
+                            const RecordFeed &feed)
+{
+    const auto n = static_cast<long long>(feed.total());
+    auto at = [&feed, n](long long index) -> const BlockRecord & {
+        if (index < 0 || index >= n)
+            throw EngineError::ListIndex(index);
+        return feed.Wait(static_cast<std::size_t>(index));
+    };
+    WalkSegments(lines, n, at, settings, state);
 }
 
 } // namespace korvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <span>
 #include <string>
@@ -30,5 +31,47 @@ void RetargetApproach(LineList &lines, std::optional<double> x, std::optional<do
 /// cutting pass starts at the first line, as it has no record before it.
 void ReverseCuttingSegments(std::span<const std::string_view> lines,
                             const RewriteSettings &settings, WorkingState &state);
+
+/// Records that a parser on another thread is still producing, one per text line, stored in
+/// place (the storage never moves). The parser publishes how many are complete; the rewrite
+/// waits for each record it reads.
+class RecordFeed {
+public:
+    /// Thrown to the reading thread when the parser gives up (a refused line, an error).
+    struct Aborted {};
+
+    RecordFeed(const BlockRecord *records, std::size_t total) : m_records(records), m_total(total)
+    {
+    }
+    std::size_t total() const { return m_total; }
+    /// Parser side: records below `count` are complete. Publish in batches: every store here
+    /// costs the reader's core a cache miss.
+    void Publish(std::size_t count) { m_published.store(count, std::memory_order_release); }
+    /// Parser side: no more records will come.
+    void Abort() { m_aborted.store(true, std::memory_order_release); }
+    /// Reader side: record i, once published. Throws Aborted when the parser gave up first.
+    const BlockRecord &Wait(std::size_t i) const
+    {
+        if (i >= m_seen)
+            WaitFor(i);
+        return m_records[i];
+    }
+
+private:
+    void WaitFor(std::size_t i) const;
+
+    const BlockRecord *m_records;
+    std::size_t m_total;
+    mutable std::size_t m_seen = 0; // the reader's last look at m_published
+    // Apart from the reader's fields: the parser writes these while the reader reads records.
+    alignas(64) std::atomic<std::size_t> m_published{0};
+    std::atomic<bool> m_aborted{false};
+};
+
+/// ReverseCuttingSegments reading its records from `feed` as they are parsed, so that the
+/// rewrite runs beside the parser. The same result, byte for byte.
+void ReverseCuttingSegments(std::span<const std::string_view> lines,
+                            const RewriteSettings &settings, WorkingState &state,
+                            const RecordFeed &feed);
 
 } // namespace korvane

@@ -17,11 +17,20 @@ struct RewriteOutcome {
     std::string_view message;
 };
 
+/// How a rewrite uses the machine; the result never depends on it.
+struct RewriteTuning {
+    /// From this many lines on, cutting passes are reversed on a second thread while the
+    /// lines are still being parsed.
+    std::size_t pipelineFromLines = 100'000;
+};
+
 /// The rewrite side of Execute: resets the working state, parses every line into blockList
 /// (committing each accepted line) and runs the rewrite that `settings` selects. A refused line
 /// ends it early. Throws KorvaneError for a malformed number (line() names the line) or a
-/// rewrite that cannot work on its records; the working state then holds what was done.
+/// rewrite that cannot work on its records; the working state then holds what was done. A
+/// refused line or a malformed number takes precedence over a failure of the rewrite.
 RewriteOutcome ExecuteRewrite(std::span<const std::string_view> lines,
-                              const RewriteSettings &settings, WorkingState &state);
+                              const RewriteSettings &settings, WorkingState &state,
+                              const RewriteTuning &tuning = {});
 
 } // namespace korvane
