@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -65,6 +66,25 @@ void CheckLine(std::string_view line, std::string_view input, bool mayReachTheMa
         });
 }
 
+// How one rewrite ended, in a form two runs can be compared by: the output, or where and why
+// it stopped, marked so that it cannot be mistaken for output.
+std::string Outcome(std::span<const std::string_view> lines, korvane::RewriteSettings settings,
+                    const korvane::RewriteTuning &tuning, korvane::WorkingState &state)
+{
+    try {
+        const auto outcome = korvane::ExecuteRewrite(lines, settings, state, tuning);
+        if (!outcome.completed) {
+            if (outcome.refusedLine >= lines.size() || outcome.message.empty() ||
+                !state.outputLines.empty())
+                std::abort();
+            return "\x01refused " + std::to_string(outcome.refusedLine);
+        }
+        return state.outputLines.JoinCrLf();
+    } catch (const korvane::KorvaneError &error) {
+        return "\x01error " + std::to_string(error.line().value_or(lines.size())) + error.what();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -78,18 +98,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         for (auto axis :
              {korvane::MirrorAxis::X, korvane::MirrorAxis::Y, korvane::MirrorAxis::None}) {
             korvane::WorkingState state;
-            try {
-                const auto outcome = korvane::ExecuteRewrite(lines, {whole, axis}, state);
-                if (!outcome.completed) {
-                    if (outcome.refusedLine >= lines.size() || outcome.message.empty())
-                        std::abort();
-                    continue;
-                }
-            } catch (const korvane::KorvaneError &) {
-                continue;
+            const std::string alone = Outcome(lines, {whole, axis}, {}, state);
+            if (alone.empty() || alone[0] != '\x01')
+                for (std::size_t i = 0; i < state.outputLines.size(); ++i)
+                    CheckLine(state.outputLines[i], text.utf8, mayReachTheMark);
+            // The cutting passes reversed on a thread beside the parser: the same outcome.
+            if (!whole) {
+                korvane::WorkingState besideState;
+                if (Outcome(lines, {whole, axis}, korvane::RewriteTuning{0}, besideState) != alone)
+                    std::abort();
             }
-            for (std::size_t i = 0; i < state.outputLines.size(); ++i)
-                CheckLine(state.outputLines[i], text.utf8, mayReachTheMark);
         }
     }
     return 0;
