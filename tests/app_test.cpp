@@ -254,7 +254,8 @@ private slots:
         QTest::addRow("Latin-1 bytes")
             << QByteArray("(\xB0\xA0\xFF)\n") << QByteArray("(\xB0\xA0\xFF)\r\n") << latin1;
         // "(工具 φ10 の荒削り)" in CP932.
-        const QByteArray sjis("(\x8dH\x8b\xef \x83\xd3" "10 \x82\xcc\x8dr\x8d\xed\x82\xe8)");
+        const QByteArray sjis("(\x8dH\x8b\xef \x83\xd3"
+                              "10 \x82\xcc\x8dr\x8d\xed\x82\xe8)");
         QTest::addRow("CP932") << sjis + "\nG00X1.\n"
                                << sjis + "\r\nG00X1.\r\n"
                                << int(TextEncoding::Cp932);

@@ -90,7 +90,6 @@ void Retarget(LineList &lines, std::size_t lineX, std::optional<double> x, std::
     }
 }
 
-
 } // namespace
 
 std::string_view CodePart(std::string_view line)
