@@ -554,6 +554,24 @@ private slots:
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
     }
 
+    void saveToAPlaceThatCannotBeCreated()
+    {
+        // A path through a regular file: no file can be created there, whoever runs the test.
+        const QString blocker = m_dir->filePath(QStringLiteral("blocker"));
+        WriteBytes(blocker, "keep");
+        const QString target = blocker + QStringLiteral("/sub.nc");
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        form.Memo1->setPlainText(QStringLiteral("M30"));
+        m_dialogs.saveAnswers = {target};
+        form.Save2->trigger();
+        QCOMPARE(m_dialogs.errors.size(), 1);
+        QVERIFY(
+            m_dialogs.errors.value(0).startsWith(QStringLiteral("ファイル \"%1\". ").arg(target)));
+        QVERIFY(m_dialogs.errors.value(0).endsWith(QStringLiteral(" を作成できません.")));
+        QCOMPARE(ReadBytes(blocker), QByteArray("keep"));
+        QCOMPARE(form.Memo1->toPlainText(), QStringLiteral("M30"));
+    }
+
     void settingsFileThatCannotBeWritten()
     {
         // A folder where the settings file should be: read as missing, written with a message.
