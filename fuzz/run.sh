@@ -30,7 +30,7 @@ done
 
 run() {
     local target=$1
-    build-fuzz/"$target" -dict=fuzz/nc.dict -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+    build-fuzz/"$target" -dict=fuzz/nc.dict -max_len=4096 -timeout=10 -rss_limit_mb=4096 \
         -artifact_prefix="$out/findings/$target-" "${limit[@]}" "$out/corpus/$target" \
         >"$out/$target.log" 2>&1
     local status=$?
