@@ -115,36 +115,22 @@ constexpr BlockRecord kR3{
 constexpr EmitMemory kAtR3End{.lastX = 30, .lastY = 10, .lastZ = 5};
 
 // A compensated pass at depth -2, with tool 1 and H1 active, to be cut in place.
-constexpr BlockRecord kS0{.feed = 150,
-                          .lengthOffset = 1,
-                          .tool = 1,
-                          .radiusOffset = 1,
-                          .startX = 0,
-                          .startY = 10,
-                          .startZ = -2,
-                          .motion = 1,
-                          .radiusComp = 1,
-                          .lengthComp = 3};
-constexpr BlockRecord kS1{.feed = 150,
-                          .lengthOffset = 1,
-                          .tool = 1,
-                          .radiusOffset = 1,
-                          .startX = 0,
-                          .startY = 0,
-                          .startZ = -2,
-                          .motion = 1,
-                          .radiusComp = 1,
-                          .lengthComp = 3};
-constexpr BlockRecord kS2{.feed = 150,
-                          .lengthOffset = 1,
-                          .tool = 1,
-                          .radiusOffset = 1,
-                          .startX = 10,
-                          .startY = 0,
-                          .startZ = -2,
-                          .motion = 1,
-                          .radiusComp = 1,
-                          .lengthComp = 3};
+constexpr BlockRecord PassRecord(double startX, double startY)
+{
+    return {.feed = 150,
+            .lengthOffset = 1,
+            .tool = 1,
+            .radiusOffset = 1,
+            .startX = startX,
+            .startY = startY,
+            .startZ = -2,
+            .motion = 1,
+            .radiusComp = 1,
+            .lengthComp = 3};
+}
+constexpr BlockRecord kS0 = PassRecord(0, 10);
+constexpr BlockRecord kS1 = PassRecord(0, 0);
+constexpr BlockRecord kS2 = PassRecord(10, 0);
 constexpr EmitMemory kAfterS{.lastFeed = 150,
                              .lastRadiusOffset = 1,
                              .lastLengthOffset = 1,
