@@ -5,6 +5,7 @@ namespace korvane {
 void LineList::Append(std::string_view line)
 {
     m_spans.push_back({m_text.size(), line.size()});
+    m_sources.push_back(m_source);
     m_text.append(line);
 }
 
@@ -33,11 +34,14 @@ void LineList::Clear()
 {
     m_text.clear();
     m_spans.clear();
+    m_sources.clear();
+    m_source = kNoSource;
 }
 
 void LineList::Reserve(std::size_t lines, std::size_t bytes)
 {
     m_spans.reserve(lines);
+    m_sources.reserve(lines);
     m_text.reserve(bytes);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,9 @@ namespace korvane {
 /// millions of lines costs two allocations rather than one per line.
 class LineList {
 public:
+    /// The source line of a line that belongs to none (a program end, a program number).
+    static constexpr std::uint32_t kNoSource = std::numeric_limits<std::uint32_t>::max();
+
     std::size_t size() const { return m_spans.size(); }
     bool empty() const { return m_spans.empty(); }
     std::string_view operator[](std::size_t i) const
@@ -21,8 +25,12 @@ public:
     }
     std::string_view back() const { return (*this)[size() - 1]; }
 
-    /// Appends a line (without its line break).
+    /// Appends a line (without its line break), made from the source line set last.
     void Append(std::string_view line);
+    /// The 0-based source line that the lines appended from now on are made from.
+    void SetSource(std::uint32_t sourceLine) { m_source = sourceLine; }
+    /// The source line that line i was made from, or kNoSource.
+    std::uint32_t SourceOf(std::size_t i) const { return m_sources[i]; }
     /// Replaces line i. The old bytes stay in the buffer unused; a rewrite replaces few lines.
     void Replace(std::size_t i, std::string_view line);
     void Clear();
@@ -40,6 +48,8 @@ private:
     };
     std::string m_text;
     std::vector<Span> m_spans;
+    std::vector<std::uint32_t> m_sources; // beside the spans: only the check reads them
+    std::uint32_t m_source = kNoSource;
 };
 
 } // namespace korvane

@@ -155,6 +155,7 @@ void WalkSegments(std::span<const std::string_view> lines, long long n, RecordAc
         if (i < resume)
             continue;
         const BlockRecord &rec = at(i);
+        out.SetSource(static_cast<std::uint32_t>(i));
         if (rec.motion == 0 || !HasXYTravel(rec)) {
             if (axis == MirrorAxis::None)
                 out.Append(lines[static_cast<std::size_t>(i)]);
@@ -197,8 +198,10 @@ void WalkSegments(std::span<const std::string_view> lines, long long n, RecordAc
         // its feed: the segment's first block states its position and feed in full.
         state.memory.lastX = state.memory.lastY = state.memory.lastZ = UNSET_COORD;
         state.memory.lastFeed = -1;
-        for (long long b = last; b >= i; --b)
+        for (long long b = last; b >= i; --b) {
+            out.SetSource(static_cast<std::uint32_t>(b));
             EmitReversedBlock(at(b), at(b - 1), b == last, settings, state);
+        }
     }
 }
 

@@ -30,6 +30,7 @@ void ReverseWholeProgram(const RewriteSettings &settings, WorkingState &state)
     axisWord('X', last.endX, settings.mirrorAxis == MirrorAxis::X);
     axisWord('Y', last.endY, settings.mirrorAxis == MirrorAxis::Y);
     axisWord('Z', last.endZ, false);
+    state.outputLines.SetSource(static_cast<std::uint32_t>(list.size() - 1));
     state.outputLines.Append(rapid);
 
     state.memory.lastX = last.endX;
@@ -37,9 +38,12 @@ void ReverseWholeProgram(const RewriteSettings &settings, WorkingState &state)
     state.memory.lastZ = last.endZ;
 
     // Record 0 is never reversed itself: the last reversed move ends where it left the tool.
-    for (std::size_t k = list.size() - 1; k >= 1; --k)
+    for (std::size_t k = list.size() - 1; k >= 1; --k) {
+        state.outputLines.SetSource(static_cast<std::uint32_t>(k));
         EmitReversedBlock(list[k], list[k - 1], k == list.size() - 1, settings, state);
+    }
 
+    state.outputLines.SetSource(LineList::kNoSource);
     state.outputLines.Append("M30");
 }
 

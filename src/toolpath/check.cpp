@@ -1,0 +1,608 @@
+#include "toolpath/check.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "toolpath/check_messages.h"
+#include "toolpath/machine.h"
+
+namespace korvane {
+namespace {
+
+constexpr double kMatchTolerance = 0.002;   // in position, per axis
+constexpr double kRateTolerance = 0.005;    // feeds and spindle speeds, relative
+constexpr double kHeightTolerance = 0.002;  // for the rapid warnings
+constexpr std::uint32_t kNoLine = std::numeric_limits<std::uint32_t>::max();
+
+// A mirror image: the mirrored axis changes sign, arcs turn the other way, and the cutter
+// stands on the other side of the path.
+void Mirror(Move &move, MirrorAxis axis)
+{
+    if (axis == MirrorAxis::None)
+        return;
+    if (axis == MirrorAxis::X) {
+        move.start.x = -move.start.x;
+        move.end.x = -move.end.x;
+        if (move.plane == Plane::XY)
+            move.centreA = -move.centreA;
+        else if (move.plane == Plane::ZX)
+            move.centreB = -move.centreB;
+    } else {
+        move.start.y = -move.start.y;
+        move.end.y = -move.end.y;
+        if (move.plane == Plane::XY)
+            move.centreB = -move.centreB;
+        else if (move.plane == Plane::YZ)
+            move.centreA = -move.centreA;
+    }
+    move.kind = OppositeArc(move.kind);
+    move.conditions.compStart = OppositeSide(move.conditions.compStart);
+    move.conditions.compEnd = OppositeSide(move.conditions.compEnd);
+}
+
+bool KnownInXY(const Move &move)
+{
+    return IsKnown(move.start.x) && IsKnown(move.start.y) && IsKnown(move.end.x) &&
+           IsKnown(move.end.y);
+}
+
+bool WithinRate(double actual, double expected)
+{
+    return IsKnown(actual) && std::fabs(actual - expected) <= kRateTolerance * std::fabs(expected);
+}
+
+enum class Orientation { None, Same, Reversed };
+
+// The same cut: a straight cut by its two ends, an arc by its ends, centre and direction; a
+// cut made the other way round counts, with the arc turning the other way.
+Orientation CompareGeometry(const Move &r, const Move &s)
+{
+    if (r.plane != s.plane || IsArc(r.kind) != IsArc(s.kind))
+        return Orientation::None;
+    if (IsArc(r.kind) && !(SameCoord(r.centreA, s.centreA, kMatchTolerance) &&
+                           SameCoord(r.centreB, s.centreB, kMatchTolerance)))
+        return Orientation::None;
+    if (r.kind == s.kind && SamePoint(r.start, s.start, kMatchTolerance) &&
+        SamePoint(r.end, s.end, kMatchTolerance))
+        return Orientation::Same;
+    if (r.kind == OppositeArc(s.kind) && SamePoint(r.start, s.end, kMatchTolerance) &&
+        SamePoint(r.end, s.start, kMatchTolerance))
+        return Orientation::Reversed;
+    return Orientation::None;
+}
+
+// Which conditions of a matched cut differ, one bit per kind.
+enum ConditionBit : unsigned {
+    kSpindleBit = 1,
+    kToolBit = 2,
+    kLengthBit = 4,
+    kWorkOffsetBit = 8,
+    kFeedBit = 16,
+    kCompensationBit = 32,
+};
+
+struct ExpectedComp {
+    CompSide start, end;
+};
+
+// Run the other way, the cut's compensation starts where the source's ended, on the other
+// side of the path.
+ExpectedComp ExpectedCompensation(const CutConditions &s, Orientation orientation)
+{
+    if (orientation == Orientation::Same)
+        return {s.compStart, s.compEnd};
+    return {OppositeSide(s.compEnd), OppositeSide(s.compStart)};
+}
+
+unsigned CompareConditions(const CutConditions &r, const CutConditions &s,
+                           Orientation orientation)
+{
+    unsigned bits = 0;
+    if (s.spindle == Spindle::Clockwise || s.spindle == Spindle::CounterClockwise) {
+        if (r.spindle != s.spindle || (IsKnown(s.spindleSpeed) &&
+                                       !WithinRate(r.spindleSpeed, s.spindleSpeed)))
+            bits |= kSpindleBit;
+    }
+    if (s.tool >= 0 && r.tool != s.tool)
+        bits |= kToolBit;
+    if (s.lengthComp != LengthComp::Unknown) {
+        const bool on = s.lengthComp == LengthComp::Positive || s.lengthComp == LengthComp::Negative;
+        if (r.lengthComp != s.lengthComp ||
+            (on && s.lengthOffset >= 0 && r.lengthOffset != s.lengthOffset))
+            bits |= kLengthBit;
+    }
+    if (!(r.workOffset == s.workOffset))
+        bits |= kWorkOffsetBit;
+    if (IsKnown(s.feed) && !WithinRate(r.feed, s.feed))
+        bits |= kFeedBit;
+    const ExpectedComp comp = ExpectedCompensation(s, orientation);
+    const bool compOn = comp.start != CompSide::Off || comp.end != CompSide::Off;
+    if (r.compStart != comp.start || r.compEnd != comp.end ||
+        (compOn && s.radiusOffset >= 0 && r.radiusOffset != s.radiusOffset))
+        bits |= kCompensationBit;
+    return bits;
+}
+
+// The findings, kept in order of source line then result line; of each severity only the
+// first kMaxFindingsKept, so that a program that fails everywhere costs bounded memory.
+class FindingList {
+public:
+    void Add(Severity severity, FindingKind kind, std::uint32_t resultLine,
+             std::uint32_t sourceLine, std::string message)
+    {
+        Finding f;
+        f.severity = severity;
+        f.kind = kind;
+        if (resultLine != kNoLine)
+            f.resultLine = resultLine;
+        if (sourceLine != kNoLine)
+            f.sourceLine = sourceLine;
+        f.message = std::move(message);
+        std::vector<Finding> &list = severity == Severity::Error ? m_errors : m_warnings;
+        ++(severity == Severity::Error ? m_errorCount : m_warningCount);
+        list.push_back(std::move(f));
+        if (list.size() >= 4 * CheckReport::kMaxFindingsKept)
+            Keep(list);
+    }
+
+    CheckReport Finish()
+    {
+        Keep(m_errors);
+        Keep(m_warnings);
+        CheckReport report;
+        report.errorCount = m_errorCount;
+        report.warningCount = m_warningCount;
+        report.findings = std::move(m_errors);
+        report.findings.insert(report.findings.end(), std::make_move_iterator(m_warnings.begin()),
+                               std::make_move_iterator(m_warnings.end()));
+        std::stable_sort(report.findings.begin(), report.findings.end(), Before);
+        return report;
+    }
+
+private:
+    static bool Before(const Finding &a, const Finding &b)
+    {
+        auto key = [](const Finding &f) {
+            return std::pair(f.sourceLine.value_or(kNoLine), f.resultLine.value_or(kNoLine));
+        };
+        return key(a) < key(b);
+    }
+
+    static void Keep(std::vector<Finding> &list)
+    {
+        if (list.size() <= CheckReport::kMaxFindingsKept)
+            return;
+        std::stable_sort(list.begin(), list.end(), Before);
+        list.erase(list.begin() + CheckReport::kMaxFindingsKept, list.end());
+    }
+
+    std::vector<Finding> m_errors;
+    std::vector<Finding> m_warnings;
+    std::size_t m_errorCount = 0;
+    std::size_t m_warningCount = 0;
+};
+
+// A feed move of the source. Every feed move is kept, not only the cuts: a move whose travel
+// lies near the 0.001 that makes it a cut may fall on the other side of it once its
+// coordinates are rounded to three decimals, and must still find its counterpart.
+struct SourceMove {
+    Move move; // mirrored as the result should make it
+    bool cut = false; // must be made by the result
+    bool matched = false;
+    bool reported = false; // already the subject of a finding
+};
+
+// The source run: its feed moves, mirrored, and the lowest heights it reaches at rapid.
+class SourceRun : public MoveSink {
+public:
+    SourceRun(MirrorAxis axis, FindingList &findings) : m_axis(axis), m_findings(findings) {}
+
+    void OnMove(const Move &move) override
+    {
+        if (move.kind == MoveKind::Rapid) {
+            NoteRapid(move);
+            return;
+        }
+        if (AtHomeHeight(move))
+            return;
+        if (!KnownInXY(move)) {
+            if (IsCut(move))
+                m_findings.Add(Severity::Error, FindingKind::UnknownPosition, kNoLine, move.line,
+                               messages::UnknownStartInSource());
+            return;
+        }
+        SourceMove feed{move, IsCut(move)};
+        Mirror(feed.move, m_axis);
+        moves.push_back(feed);
+    }
+
+    void OnUnsupported(std::uint32_t line, Unsupported what) override
+    {
+        if (line == m_lastUnsupported)
+            return;
+        m_lastUnsupported = line;
+        m_findings.Add(Severity::Error, FindingKind::Unsupported, kNoLine, line,
+                       messages::Unsupported(what));
+    }
+
+    std::vector<SourceMove> moves;
+    double lowestRapidEnd = std::numeric_limits<double>::infinity();
+    double lowestRapidTraverse = std::numeric_limits<double>::infinity();
+
+private:
+    void NoteRapid(const Move &move)
+    {
+        if (move.machineReference)
+            return;
+        if (IsWorkPosition(move.end.z))
+            lowestRapidEnd = std::min(lowestRapidEnd, move.end.z);
+        if (move.xyTravel) {
+            const double low = IsWorkPosition(move.start.z) ? std::min(move.start.z, move.end.z)
+                                                            : move.end.z;
+            if (IsWorkPosition(low))
+                lowestRapidTraverse = std::min(lowestRapidTraverse, low);
+        }
+    }
+
+    MirrorAxis m_axis;
+    FindingList &m_findings;
+    std::uint32_t m_lastUnsupported = kNoLine;
+};
+
+// Source feed moves by the middle of their chord in X and Y, for the cuts that are not where the
+// result's own record of its source lines says; built the first time one is looked for.
+class CutGrid {
+public:
+    explicit CutGrid(const std::vector<SourceMove> &moves)
+    {
+        m_cells.reserve(moves.size());
+        for (std::size_t i = 0; i < moves.size(); ++i)
+            m_cells.push_back({CellOf(Middle(moves[i].move)), static_cast<std::uint32_t>(i)});
+        std::sort(m_cells.begin(), m_cells.end());
+    }
+
+    /// Calls f(index) for every cut whose chord middle may lie within the tolerance of the
+    /// move's.
+    template <typename F> void ForNear(const Move &move, F f) const
+    {
+        const auto [mx, my] = Middle(move);
+        if (!IsKnown(mx) || !IsKnown(my)) {
+            Visit(kUnknownCell, f);
+            return;
+        }
+        const std::int64_t x0 = Index(mx - kMatchTolerance), x1 = Index(mx + kMatchTolerance);
+        const std::int64_t y0 = Index(my - kMatchTolerance), y1 = Index(my + kMatchTolerance);
+        for (std::int64_t x = x0; x <= x1; ++x)
+            for (std::int64_t y = y0; y <= y1; ++y)
+                Visit(Key(x, y), f);
+    }
+
+private:
+    // Cells half a unit wide, set off from round numbers, where program coordinates gather.
+    static constexpr double kCell = 0.5;
+    static constexpr double kOffset = 0.3719;
+    static constexpr std::uint64_t kUnknownCell = ~std::uint64_t{0};
+
+    static std::pair<double, double> Middle(const Move &m)
+    {
+        return {(m.start.x + m.end.x) / 2, (m.start.y + m.end.y) / 2};
+    }
+    static std::int64_t Index(double v)
+    {
+        return static_cast<std::int64_t>(std::floor((v + kOffset) / kCell));
+    }
+    static std::uint64_t Key(std::int64_t x, std::int64_t y)
+    {
+        return (static_cast<std::uint64_t>(x) << 32) ^ static_cast<std::uint32_t>(y);
+    }
+    static std::uint64_t CellOf(std::pair<double, double> middle)
+    {
+        const auto [x, y] = middle;
+        if (!IsKnown(x) || !IsKnown(y) || std::fabs(x) > 1e12 || std::fabs(y) > 1e12)
+            return kUnknownCell;
+        return Key(Index(x), Index(y));
+    }
+    template <typename F> void Visit(std::uint64_t key, F f) const
+    {
+        auto it = std::lower_bound(m_cells.begin(), m_cells.end(),
+                                   std::pair<std::uint64_t, std::uint32_t>(key, 0));
+        for (; it != m_cells.end() && it->first == key; ++it)
+            f(it->second);
+    }
+
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> m_cells;
+};
+
+// The result run: each of its cuts matched with one of the source, each rapid held against
+// the lowest heights of the source's rapids.
+class ResultRun : public MoveSink {
+public:
+    ResultRun(SourceRun &source, std::size_t sourceLines, const CheckSettings &settings,
+              FindingList &findings)
+        : m_source(source), m_moves(source.moves), m_settings(settings), m_findings(findings)
+    {
+        // The moves come in line order: those of line k are [m_first[k], m_first[k + 1]).
+        m_first.assign(sourceLines + 1, 0);
+        std::size_t c = 0;
+        for (std::size_t line = 0; line <= sourceLines; ++line) {
+            while (c < m_moves.size() && m_moves[c].move.line < line)
+                ++c;
+            m_first[line] = static_cast<std::uint32_t>(c);
+        }
+    }
+
+    void SetSourceLine(std::uint32_t line)
+    {
+        m_sourceLine = line < m_first.size() - 1 ? line : kNoLine;
+    }
+
+    void OnMove(const Move &move) override
+    {
+        if (move.kind == MoveKind::Rapid) {
+            CheckRapid(move);
+            return;
+        }
+        if (move.xyTravel && !HeightKnown(move) && SourceLineCutsAtKnownHeight()) {
+            m_findings.Add(Severity::Error, FindingKind::UnknownPosition, move.line,
+                           m_sourceLine, messages::UnknownHeightInResult(move.line));
+            return;
+        }
+        if (AtHomeHeight(move))
+            return;
+        const bool cut = IsCut(move);
+        if (cut && move.badArc)
+            ReportBadArc(move);
+        if (!KnownInXY(move)) {
+            if (cut)
+                m_findings.Add(Severity::Error, FindingKind::UnknownPosition, move.line,
+                               m_sourceLine,
+                               messages::UnknownPositionInResult(move.line, SourceLineHasMoves()));
+            return;
+        }
+        Match(move, cut);
+    }
+
+    void ReportLostCuts()
+    {
+        for (SourceMove &s : m_moves) {
+            if (!s.cut || s.matched || s.reported)
+                continue;
+            Move original = s.move;
+            Mirror(original, m_settings.mirrorAxis);
+            m_findings.Add(Severity::Error, FindingKind::LostCut, kNoLine, s.move.line,
+                           messages::LostCut(original, m_settings.wholeProgram));
+        }
+    }
+
+private:
+    static bool HeightKnown(const Move &move)
+    {
+        return IsWorkPosition(move.start.z) && IsWorkPosition(move.end.z);
+    }
+
+    // True when the source line the result's line was made from moves from and to known
+    // places (the source keeps only such moves).
+    bool SourceLineHasMoves() const
+    {
+        return m_sourceLine != kNoLine && m_first[m_sourceLine] < m_first[m_sourceLine + 1];
+    }
+
+    // True when the source line the result's line was made from cuts at a known height.
+    bool SourceLineCutsAtKnownHeight() const
+    {
+        if (m_sourceLine == kNoLine)
+            return false;
+        for (std::uint32_t i = m_first[m_sourceLine]; i < m_first[m_sourceLine + 1]; ++i) {
+            if (m_moves[i].cut && HeightKnown(m_moves[i].move))
+                return true;
+        }
+        return false;
+    }
+
+    struct Candidate {
+        std::uint32_t index = kNoLine;
+        Orientation orientation = Orientation::None;
+        unsigned differences = 0;
+    };
+
+    // Looks at one source move; true when it is a perfect match (and then the search ends).
+    // The conditions count where either move is a cut.
+    bool Consider(const Move &r, bool cut, std::uint32_t index, Candidate &best)
+    {
+        const SourceMove &s = m_moves[index];
+        if (s.matched)
+            return false;
+        const Orientation o = CompareGeometry(r, s.move);
+        if (o == Orientation::None)
+            return false;
+        const unsigned differences =
+            cut || s.cut ? CompareConditions(r.conditions, s.move.conditions, o) : 0;
+        if (best.index == kNoLine || differences == 0)
+            best = {index, o, differences};
+        return differences == 0;
+    }
+
+    void Match(const Move &r, bool cut)
+    {
+        Candidate best;
+        bool perfect = false;
+        if (m_sourceLine != kNoLine) {
+            for (std::uint32_t i = m_first[m_sourceLine]; i < m_first[m_sourceLine + 1] && !perfect;
+                 ++i)
+                perfect = Consider(r, cut, i, best);
+        }
+        if (!perfect) {
+            if (!m_grid)
+                m_grid.emplace(m_moves);
+            m_grid->ForNear(r, [&](std::uint32_t i) {
+                if (!perfect)
+                    perfect = Consider(r, cut, i, best);
+            });
+        }
+        if (best.index == kNoLine) {
+            if (cut)
+                m_findings.Add(Severity::Error, FindingKind::ExtraCut, r.line, m_sourceLine,
+                               messages::ExtraCut(r.line, r, m_settings.wholeProgram));
+            return;
+        }
+        SourceMove &s = m_moves[best.index];
+        s.matched = true;
+        if (best.differences != 0)
+            ReportDifferences(r, s.move, best);
+    }
+
+    void ReportDifferences(const Move &r, const Move &s, const Candidate &c)
+    {
+        const CutConditions &rc = r.conditions;
+        const CutConditions &sc = s.conditions;
+        auto add = [&](FindingKind kind, std::string message) {
+            m_findings.Add(Severity::Error, kind, r.line, s.line, std::move(message));
+        };
+        if (c.differences & kSpindleBit)
+            add(FindingKind::Spindle, messages::Spindle(r.line, sc, rc));
+        if (c.differences & kToolBit)
+            add(FindingKind::Tool, messages::Tool(r.line, sc, rc));
+        if (c.differences & kLengthBit)
+            add(FindingKind::Tool, messages::LengthOffset(r.line, sc, rc));
+        if (c.differences & kWorkOffsetBit)
+            add(FindingKind::WorkOffset, messages::WorkOffset(r.line, sc, rc));
+        if (c.differences & kFeedBit)
+            add(FindingKind::Feed, messages::Feed(r.line, sc, rc));
+        if (c.differences & kCompensationBit) {
+            const ExpectedComp comp = ExpectedCompensation(sc, c.orientation);
+            add(FindingKind::Compensation,
+                messages::Compensation(r.line, comp.start, comp.end, rc, sc.radiusOffset));
+        }
+    }
+
+    void ReportBadArc(const Move &move)
+    {
+        double difference = kUnknown;
+        if (IsKnown(move.centreA) && IsKnown(move.centreB)) {
+            const bool xy = move.plane == Plane::XY;
+            const double a0 = xy ? move.start.x : move.plane == Plane::ZX ? move.start.z : move.start.y;
+            const double b0 = xy ? move.start.y : move.plane == Plane::ZX ? move.start.x : move.start.z;
+            const double a1 = xy ? move.end.x : move.plane == Plane::ZX ? move.end.z : move.end.y;
+            const double b1 = xy ? move.end.y : move.plane == Plane::ZX ? move.end.x : move.end.z;
+            difference = std::fabs(std::hypot(a0 - move.centreA, b0 - move.centreB) -
+                                   std::hypot(a1 - move.centreA, b1 - move.centreB));
+        }
+        m_findings.Add(Severity::Error, FindingKind::BadArc, move.line, m_sourceLine,
+                       messages::BadArc(move.line, difference, m_settings.wholeProgram));
+    }
+
+    void CheckRapid(const Move &move)
+    {
+        if (move.machineReference || !IsKnown(move.end.z))
+            return;
+        const double low = IsKnown(move.start.z) ? std::min(move.start.z, move.end.z) : move.end.z;
+        if (move.xyTravel && std::isfinite(m_source.lowestRapidTraverse) &&
+            low < m_source.lowestRapidTraverse - kHeightTolerance) {
+            m_findings.Add(Severity::Warning, FindingKind::RapidTraverseLow, move.line,
+                           m_sourceLine,
+                           messages::RapidTraverseLow(move.line, low, m_source.lowestRapidTraverse));
+            return;
+        }
+        if (IsKnown(move.start.z) && std::isfinite(m_source.lowestRapidEnd) &&
+            move.end.z < move.start.z - kHeightTolerance &&
+            move.end.z < m_source.lowestRapidEnd - kHeightTolerance)
+            m_findings.Add(Severity::Warning, FindingKind::RapidPlunge, move.line, m_sourceLine,
+                           messages::RapidPlunge(move.line, move.end.z, m_source.lowestRapidEnd));
+    }
+
+    SourceRun &m_source;
+    std::vector<SourceMove> &m_moves;
+    const CheckSettings &m_settings;
+    FindingList &m_findings;
+    std::vector<std::uint32_t> m_first;
+    std::optional<CutGrid> m_grid;
+    std::uint32_t m_sourceLine = kNoLine;
+};
+
+template <typename ResultLines>
+CheckReport Check(std::span<const std::string_view> source, const ResultLines &result,
+                  std::size_t resultSize, const CheckSettings &settings)
+{
+    FindingList findings;
+    SourceRun sourceRun(settings.mirrorAxis, findings);
+    {
+        Machine machine;
+        for (std::size_t i = 0; i < source.size(); ++i)
+            machine.RunLine(source[i], static_cast<std::uint32_t>(i), sourceRun);
+    }
+    ResultRun resultRun(sourceRun, source.size(), settings, findings);
+    {
+        Machine machine;
+        for (std::size_t i = 0; i < resultSize; ++i) {
+            const auto [line, sourceLine] = result(i);
+            resultRun.SetSourceLine(sourceLine);
+            machine.RunLine(line, static_cast<std::uint32_t>(i), resultRun);
+        }
+    }
+    resultRun.ReportLostCuts();
+    return findings.Finish();
+}
+
+} // namespace
+
+const Finding *CheckReport::FirstError() const
+{
+    for (const Finding &f : findings) {
+        if (f.severity == Severity::Error)
+            return &f;
+    }
+    return nullptr;
+}
+
+std::string_view FindingKindName(FindingKind kind)
+{
+    switch (kind) {
+    case FindingKind::LostCut:
+        return "lost-cut";
+    case FindingKind::ExtraCut:
+        return "extra-cut";
+    case FindingKind::BadArc:
+        return "bad-arc";
+    case FindingKind::UnknownPosition:
+        return "unknown-position";
+    case FindingKind::Spindle:
+        return "spindle";
+    case FindingKind::Tool:
+        return "tool";
+    case FindingKind::WorkOffset:
+        return "work-offset";
+    case FindingKind::Feed:
+        return "feed";
+    case FindingKind::Compensation:
+        return "compensation";
+    case FindingKind::RapidPlunge:
+        return "rapid-plunge";
+    case FindingKind::RapidTraverseLow:
+        return "rapid-traverse-low";
+    case FindingKind::Unsupported:
+        return "unsupported";
+    }
+    return "unknown";
+}
+
+CheckReport CheckRewrite(std::span<const std::string_view> source, const LineList &result,
+                         const CheckSettings &settings)
+{
+    auto line = [&result](std::size_t i) {
+        return std::pair<std::string_view, std::uint32_t>(result[i], result.SourceOf(i));
+    };
+    return Check(source, line, result.size(), settings);
+}
+
+CheckReport CheckRewrite(std::span<const std::string_view> source,
+                         std::span<const std::string_view> result, const CheckSettings &settings)
+{
+    auto line = [&result](std::size_t i) {
+        return std::pair<std::string_view, std::uint32_t>(result[i], kNoLine);
+    };
+    return Check(source, line, result.size(), settings);
+}
+
+} // namespace korvane
