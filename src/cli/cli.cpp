@@ -7,14 +7,17 @@
 #include "files/file_error.h"
 #include "files/text_codec.h"
 #include "files/text_file.h"
+#include "cli/run_report.h"
 #include "model/errors.h"
+#include "toolpath/check.h"
 #include "transform/execute.h"
 
 namespace korvane {
 namespace {
 
 constexpr const char *kUsage =
-    "Usage: korvane-cli [-w|--whole] [-m|--mirror x|y|none] [-o|--output FILE] [FILE]\n";
+    "Usage: korvane-cli [-w|--whole] [-m|--mirror x|y|none] [-o|--output FILE]\n"
+    "                   [--report FILE] [--strict] [--no-check] [FILE]\n";
 
 constexpr const char *kHelp =
     "Rewrites an NC milling program: every cutting pass reversed in place (the default), or\n"
@@ -24,15 +27,27 @@ constexpr const char *kHelp =
     "  -w, --whole        reverse the whole program instead of each cutting pass\n"
     "  -m, --mirror AXIS  x (the default), y or none\n"
     "  -o, --output FILE  write the result there instead of standard output\n"
+    "      --report FILE  write a JSON report of the run there (also when it is refused)\n"
+    "      --strict       refuse the result when the check warns, too\n"
+    "      --no-check     write the result without checking it: UNSAFE, the program may\n"
+    "                     cut differently from its source (for comparison and scripts)\n"
     "  -h, --help         show this text\n"
     "      --version      show the version\n"
     "\n"
+    "Every result is run as a machine would run it and compared with its source before it is\n"
+    "written: a cut lost, added or made under other conditions (spindle, tool, length or work\n"
+    "offset, feed, compensation side) refuses it; a rapid lower than the source ever goes at\n"
+    "rapid is a warning, printed on standard error.\n"
     "The result has CR LF line breaks and the input's encoding (UTF-8, CP932 or Latin-1).\n"
-    "Exit status: 0 done, 1 a line was refused, 2 an error, 64 a usage error.\n";
+    "Exit status: 0 done, 1 a line or the result was refused, 2 an error, 3 refused by\n"
+    "--strict for a warning, 64 a usage error.\n";
 
 struct Options {
     RewriteSettings settings;
     std::optional<std::string> output;
+    std::optional<std::string> report;
+    bool strict = false;
+    bool check = true;
     std::string input = "-";
 };
 
@@ -102,9 +117,12 @@ std::optional<int> ParseArguments(const std::vector<std::string> &args, Options 
     const QCommandLineOption whole({"w", "whole"}, "whole");
     const QCommandLineOption mirror({"m", "mirror"}, "mirror", "axis");
     const QCommandLineOption output({"o", "output"}, "output", "file");
+    const QCommandLineOption report("report", "report", "file");
+    const QCommandLineOption strict("strict", "strict");
+    const QCommandLineOption noCheck("no-check", "no-check");
     const QCommandLineOption help({"h", "help"}, "help");
     const QCommandLineOption version("version", "version");
-    parser.addOptions({whole, mirror, output, help, version});
+    parser.addOptions({whole, mirror, output, report, strict, noCheck, help, version});
 
     QStringList list{"korvane-cli"};
     for (const std::string &a : args)
@@ -137,12 +155,91 @@ std::optional<int> ParseArguments(const std::vector<std::string> &args, Options 
     }
     if (parser.isSet(output))
         options.output = parser.values(output).constLast().toLocal8Bit().toStdString();
+    if (parser.isSet(report))
+        options.report = parser.values(report).constLast().toLocal8Bit().toStdString();
+    options.strict = parser.isSet(strict);
+    options.check = !parser.isSet(noCheck);
+    if (options.strict && !options.check)
+        return usageError("--strict needs the check, which --no-check turns off");
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1)
         return usageError("more than one input file");
     if (positional.size() == 1)
         options.input = positional.first().toLocal8Bit().toStdString();
     return std::nullopt;
+}
+
+// "korvane-cli: NAME:N: " with N the 1-based source line, or "korvane-cli: NAME: ".
+std::string Where(const std::string &name, std::optional<std::uint32_t> line)
+{
+    if (!line)
+        return "korvane-cli: " + name + ": ";
+    return "korvane-cli: " + name + ":" + std::to_string(std::uint64_t{*line} + 1) + ": ";
+}
+
+void PrintFindings(const CheckReport &check, const std::string &name, std::FILE *err)
+{
+    std::string text;
+    if (const Finding *error = check.FirstError()) {
+        text += Where(name, error->sourceLine) + error->message + "\n";
+        if (check.errorCount > 1)
+            text += Where(name, std::nullopt) + "ほかに " + std::to_string(check.errorCount - 1) +
+                    " 件の誤りがあります（--report で一覧を書き出せます）\n";
+    }
+    std::size_t shown = 0;
+    for (const Finding &f : check.findings) {
+        if (f.severity != Severity::Warning)
+            continue;
+        text += Where(name, f.sourceLine) + "警告: " + f.message + "\n";
+        ++shown;
+    }
+    if (check.warningCount > shown)
+        text += Where(name, std::nullopt) + "警告はほかに " +
+                std::to_string(check.warningCount - shown) + " 件あります\n";
+    if (!text.empty())
+        Print(err, text);
+}
+
+void WriteReport(const Options &options, const RunReport &report)
+{
+    if (options.report)
+        WriteFileAtomic(QString::fromLocal8Bit(options.report->c_str()), RunReportJson(report));
+}
+
+// Reads, rewrites, checks and writes; returns the exit status, and says in `report` how the
+// run went. Failures are thrown.
+int Run(const Options &options, RunReport &report, CheckReport &check, std::FILE *in,
+        std::FILE *out, std::FILE *err)
+{
+    const std::string &name = options.input;
+    DecodedText text = name == "-" ? DecodeText(ReadStream(in))
+                                   : ReadTextFile(QString::fromLocal8Bit(name.c_str()));
+    const std::vector<std::string_view> lines = SplitLines(text.utf8);
+
+    WorkingState state;
+    const RewriteOutcome outcome = ExecuteRewrite(lines, options.settings, state);
+    if (!outcome.completed) {
+        report.stopMessage = std::string(outcome.message);
+        report.stopLine = static_cast<std::uint32_t>(outcome.refusedLine);
+        Print(err, Where(name, report.stopLine) + *report.stopMessage + "\n");
+        return kExitRefused;
+    }
+    // The records are done with; let the check and the result do without them.
+    state.blockList = {};
+
+    if (options.check) {
+        check = CheckRewrite(lines, state.outputLines,
+                             {options.settings.mirrorAxis, options.settings.wholeProgram});
+        report.check = &check;
+        PrintFindings(check, name, err);
+        if (check.HasErrors())
+            return kExitRefused;
+        if (options.strict && check.warningCount > 0)
+            return kExitWarnings;
+    }
+    WriteResult(state.outputLines, text.encoding, options, out);
+    report.written = true;
+    return kExitOk;
 }
 
 } // namespace
@@ -153,32 +250,29 @@ int RunCli(const std::vector<std::string> &args, std::FILE *in, std::FILE *out, 
     if (std::optional<int> status = ParseArguments(args, options, out, err))
         return *status;
 
-    const std::string &name = options.input;
+    RunReport report;
+    CheckReport check;
+    int status = kExitError;
     try {
-        DecodedText text = name == "-" ? DecodeText(ReadStream(in))
-                                       : ReadTextFile(QString::fromLocal8Bit(name.c_str()));
-        const std::vector<std::string_view> lines = SplitLines(text.utf8);
-
-        WorkingState state;
-        const RewriteOutcome outcome = ExecuteRewrite(lines, options.settings, state);
-        if (!outcome.completed) {
-            Print(err, "korvane-cli: " + name + ":" + std::to_string(outcome.refusedLine + 1) +
-                           ": " + std::string(outcome.message) + "\n");
-            return kExitRefused;
-        }
-        // The records are done with; let the result be written without them.
-        state.blockList = {};
-        WriteResult(state.outputLines, text.encoding, options, out);
-        return kExitOk;
+        status = Run(options, report, check, in, out, err);
     } catch (const KorvaneError &error) {
-        std::string where =
-            error.line() ? name + ":" + std::to_string(*error.line() + 1) + ": " : std::string();
-        Print(err, "korvane-cli: " + where + error.what() + "\n");
-        return kExitError;
+        report.stopMessage = error.what();
+        if (error.line())
+            report.stopLine = static_cast<std::uint32_t>(*error.line());
+        const std::string where =
+            report.stopLine ? Where(options.input, report.stopLine) : "korvane-cli: ";
+        Print(err, where + error.what() + "\n");
     } catch (const std::bad_alloc &) {
+        report.stopMessage = "out of memory";
         Print(err, "korvane-cli: out of memory\n");
-        return kExitError;
     }
+    try {
+        WriteReport(options, report);
+    } catch (const KorvaneError &error) {
+        Print(err, std::string("korvane-cli: ") + error.what() + "\n");
+        return status == kExitOk ? kExitError : status;
+    }
+    return status;
 }
 
 } // namespace korvane
