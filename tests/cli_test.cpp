@@ -51,6 +51,18 @@ std::string Crlf(const std::string &lines)
     return lines.empty() ? "" : Replaced(lines + "|", '|', "\r\n");
 }
 
+// The lines of a text, without their line breaks.
+std::vector<std::string_view> Lines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const std::size_t lf = text.find('\n');
+        lines.push_back(text.substr(0, lf));
+        text = lf == std::string_view::npos ? std::string_view() : text.substr(lf + 1);
+    }
+    return lines;
+}
+
 struct Outcome {
     int status = -1;
     std::string out;
@@ -301,8 +313,10 @@ TEST_F(Cli, EveryExampleRunsInAllSixSettings)
                     args.push_back("-w");
                 SCOPED_TRACE(::testing::PrintToString(args));
                 const Outcome run = Korvane(args);
-                EXPECT_EQ(run.status, 0);
-                EXPECT_EQ(run.err, "");
+                EXPECT_EQ(run.status, 0) << run.err;
+                // Reversed whole, a retract at rapid becomes a rapid plunge: a warning.
+                for (std::string_view line : Lines(run.err))
+                    EXPECT_THAT(std::string(line), HasSubstr(": 警告: "));
                 EXPECT_THAT(run.out, EndsWith("\r\n"));
                 EXPECT_EQ(Replaced(Replaced(run.out, '\r', ""), '\n', "\r\n"), run.out);
                 EXPECT_THAT(run.out, ::testing::Not(HasSubstr("999999"))); // unknown position

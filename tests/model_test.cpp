@@ -164,9 +164,10 @@ const BlockRecord kZero{0, 0, 0, 0, 0, 0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0
 std::string MemoryText(const EmitMemory &m)
 {
     std::string out;
-    for (long long v :
-         {m.lastSpindle, m.lastFeed, m.lastSeqNo, m.lastRadiusOffset, m.lastLengthOffset,
-          m.lastTool, m.lastRadiusComp, m.lastLengthComp, m.lastMotion, m.lastDistanceMode})
+    out += std::to_string(m.lastSpindle) + " " + testutil::Real(m.lastFeed) + " ";
+    for (long long v : {m.lastSeqNo, m.lastRadiusOffset, m.lastLengthOffset, m.lastTool,
+                        m.lastRadiusComp, m.lastLengthComp, m.lastMotion, m.lastDistanceMode,
+                        m.lastPositionOffset})
         out += std::to_string(v) + " ";
     return out + testutil::Real(m.lastX) + " " + testutil::Real(m.lastY) + " " +
            testutil::Real(m.lastZ);
@@ -177,14 +178,14 @@ TEST(WorkingState, ResetRestoresModalFieldsAndLeavesArcData)
     const std::string resetBlock =
         "feed=-1 spindle=-1 seqNo=-1 lengthOffset=-1 tool=-1 radiusOffset=-1 "
         "startX=999999 startY=999999 startZ=999999 endX=999999 endY=999999 endZ=999999";
-    const std::string resetMemory = "-1 -1 -1 -1 -1 -1 0 0 0 0 999999 999999 999999";
+    const std::string resetMemory = "-1 -1 -1 -1 -1 -1 0 0 0 0 0 999999 999999 999999";
     EXPECT_EQ(Changes(BlockRecord{}, kZero), resetBlock);
     EXPECT_EQ(MemoryText(EmitMemory{}), resetMemory);
 
     WorkingState s;
     s.currentBlock =
-        BlockRecord{1, 2, 3, 4, 5, 6, 7., 8., 9., 10., 11., 12., 1.5, 2.5, 3.5, 3, 1, 2, 9};
-    s.memory = EmitMemory{1, 2, 3, 4, 5, 6, 1, 3, 2, 1, 7., 8., 9.};
+        BlockRecord{1, 2, 3, 4, 5, 6, 7., 8., 9., 10., 11., 12., 1.5, 2.5, 3.5, 3, 1, 2, 9, 55, 54, true};
+    s.memory = EmitMemory{1, 2, 3, 4, 5, 6, 1, 3, 2, 1, 56, 7., 8., 9.};
     s.blockList.resize(3);
     s.outputLines.Append("M30");
     s.programHeader = "O1";

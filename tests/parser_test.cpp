@@ -160,7 +160,28 @@ TEST(ParseBlock, MatchesGWordsByWholeText)
            {__LINE__, "G43 H2", "H3 G49", "lengthOffset=3 lengthComp=9"},
            {__LINE__, "", "G91", "distanceMode=1"},
            {__LINE__, "G91", "G90", "distanceMode=0"},
-           {__LINE__, "", "G04 G17 G20 G28 G44 G54 G80 G92", ""}},
+           {__LINE__, "", "G04 G17 G20 G44 G80 G92", ""}},
+          false);
+}
+
+TEST(ParseBlock, MachineReferenceLinesAndWorkOffsets)
+{
+    // On G28, G30 and G53 the axis words name machine positions: the work position stays.
+    Check({{__LINE__, "X1Y2Z3", "G53 Z0.", "machineReference=1"},
+           {__LINE__, "X1Y2Z3", "G28 Z0. H0", "lengthOffset=0 machineReference=1"},
+           {__LINE__, "X1Y2Z3", "G91 G28 X0 Y0", "distanceMode=1 machineReference=1"},
+           {__LINE__, "X1Y2Z3", "G30 X5. Y5.", "machineReference=1"},
+           {__LINE__, "X1Y2Z3", "G53 X#1", "machineReference=1"}, // passed over, not read
+           {__LINE__, "X1Y2Z3", "G053 Z0.", "endZ=0"},
+           {__LINE__, "X1Y2Z3", "G53.1 Z0.", "endZ=0"},
+           {__LINE__, "G28", "Z4.", "endZ=4 machineReference=0"}, // one line only
+           // The last of G54 to G59; the offset of the numbers changes with an axis word.
+           {__LINE__, "", "G55", "workOffset=55"},
+           {__LINE__, "", "G55 G54 X0", "endX=0 workOffset=54 positionOffset=54"},
+           {__LINE__, "G55 X0", "G56", "workOffset=56"},
+           {__LINE__, "G55 X0", "G56 Y1.", "endY=1 workOffset=56 positionOffset=56"},
+           {__LINE__, "G55 X0", "G54 G53 Z0.", "workOffset=54 machineReference=1"},
+           {__LINE__, "", "G054 G54.1 G5.4 X0", "endX=0"}},
           false);
 }
 
@@ -198,7 +219,7 @@ TEST(ParseBlock, IncrementalMovesInBothModes)
 {
     // Cutting-segment reversal refuses incremental X or Y travel, and only that.
     Check({{__LINE__, "X0Y0Z0", "G91 X0 Y0", "distanceMode=1"},
-           {__LINE__, "X0Y0Z0", "G91 G28 X0 Y0", "distanceMode=1"},
+           {__LINE__, "X0Y0Z0", "G91 G28 X0 Y0", "distanceMode=1 machineReference=1"},
            {__LINE__, "X0Y0Z0", "G91 Z-5.", "endZ=-5 distanceMode=1"},
            {__LINE__, "X0Y0Z0", "G91 X0.00004", "distanceMode=1"},
            {__LINE__, "X0Y0Z0", "G91 X0.00005", "distanceMode=1"}, // 0.5 units: even is 0
@@ -270,10 +291,12 @@ TEST(ParseBlock, IntegerWordsAndMalformedNumbers)
 {
     const std::string nines(400, '9');
     const std::string tiny = "0." + std::string(399, '0') + "1";
+    // Feeds keep their fraction.
     Check({{__LINE__, "", "F1500.0", "feed=1500"},
-           {__LINE__, "", "F99.9", "feed=99"},
-           {__LINE__, "", "F-2.7", "feed=-2"},
-           {__LINE__, "", "F1.2.3", "feed=1"},
+           {__LINE__, "", "F99.9", "feed=99.9"},
+           {__LINE__, "", "F9.549", "feed=9.549"},
+           {__LINE__, "", "F-2.7", "feed=-2.7"},
+           {__LINE__, "", "F1.2.3", BadFloat("1.2.3")},
            {__LINE__, "", "S1000 T12 N10 H3 D5",
             "spindle=1000 seqNo=10 lengthOffset=3 tool=12 radiusOffset=5"},
            {__LINE__, "", "N2147483647 D-2147483648 S007",
@@ -292,7 +315,8 @@ TEST(ParseBlock, IntegerWordsAndMalformedNumbers)
             " ! '" + std::string(64, '9') + "...' は浮動小数点数ではありません"},
            {__LINE__, "", "X" + nines, BadFloat(nines)},
            {__LINE__, "", "Z" + tiny, BadFloat(tiny)},
-           {__LINE__, "", "S100 F.5 T3", "spindle=100" + BadInt("")},
+           {__LINE__, "", "S100 F.5 T3", "feed=0.5 spindle=100 tool=3"},
+           {__LINE__, "", "S100 F T3", "spindle=100" + BadFloat("")},
            {__LINE__, "", "S1000.", BadInt("1000.")},
            {__LINE__, "", "T1.5", BadInt("1.5")},
            {__LINE__, "", "H", BadInt("")},

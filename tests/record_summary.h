@@ -33,7 +33,7 @@ inline std::string Changes(const BlockRecord &r, const BlockRecord &base = Block
         if (a != b || std::signbit(a) != std::signbit(b))
             add(name, Real(a));
     };
-    num("feed", r.feed, base.feed);
+    real("feed", r.feed, base.feed);
     num("spindle", r.spindle, base.spindle);
     num("seqNo", r.seqNo, base.seqNo);
     num("lengthOffset", r.lengthOffset, base.lengthOffset);
@@ -52,6 +52,9 @@ inline std::string Changes(const BlockRecord &r, const BlockRecord &base = Block
     num("distanceMode", r.distanceMode, base.distanceMode);
     num("radiusComp", r.radiusComp, base.radiusComp);
     num("lengthComp", r.lengthComp, base.lengthComp);
+    num("workOffset", r.workOffset, base.workOffset);
+    num("positionOffset", r.positionOffset, base.positionOffset);
+    num("machineReference", r.machineReference, base.machineReference);
     return out;
 }
 

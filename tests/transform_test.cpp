@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/UnitCall.h"
+#include "record_summary.h"
 #include "model/errors.h"
 #include "transform/cutting_segments.h"
 #include "transform/emitter.h"
@@ -68,7 +69,8 @@ std::string MemorySummary(const EmitMemory &m)
         if (value != UNSET_COORD)
             s.append(s.empty() ? "" : " ").append(name).append(FormatCoord(value));
     };
-    word("F", m.lastFeed, -1);
+    if (m.lastFeed != -1)
+        s.append(s.empty() ? "" : " ").append("F").append(testutil::Real(m.lastFeed));
     word("S", m.lastSpindle, -1);
     word("N", m.lastSeqNo, -1);
     word("D", m.lastRadiusOffset, -1);
@@ -78,6 +80,7 @@ std::string MemorySummary(const EmitMemory &m)
     word("l", m.lastLengthComp, 0);
     word("m", m.lastMotion, 0);
     word("d", m.lastDistanceMode, 0);
+    word("G", m.lastPositionOffset, 0);
     coord("X", m.lastX);
     coord("Y", m.lastY);
     coord("Z", m.lastZ);
@@ -239,13 +242,14 @@ TEST(EmitReversedBlock, WritesWordsAgainstMemory)
          {{none, none, false}},
          "",
          "F100 S1000 N7 T1"},
-        // Tool and spindle: own lines in whole mode, spindle first; in place only remembered.
+        // Tool and spindle: own lines in whole mode, the spindle started after the tool
+        // change; in place only remembered.
         {__LINE__, kWhole, {}, {{{.tool = 2}, none, false}}, "T2M06|", "T2"},
         {__LINE__,
          kWhole,
          {},
          {{{.spindle = 2000, .tool = 2}, none, false}},
-         "M03S2000|T2M06|",
+         "T2M06|M03S2000|",
          "S2000 T2"},
         {__LINE__, kSeg, {}, {{{.spindle = 2000, .tool = 2}, none, false}}, "", "S2000 T2"},
         // Line assembly in whole mode: tool, length, compensation combinations.
@@ -509,6 +513,56 @@ TEST(ExecuteRewrite, RewritesWholePrograms)
     });
 }
 
+TEST(ExecuteRewrite, KeepsToolsFeedsCirclesReferencesAndOffsetsRight)
+{
+    // Two tools: after each tool change its length offset and the spindle are written again,
+    // the spindle after the change, which stops it.
+    const std::string twoTools = "T1M06|S1000M03|G00G43Z50.H1|X0Y0|G01Z-1.F100|X10.|G00Z50.|"
+                                 "T2M06|S{}M03|G43Z50.H2|X20.|G01Z-1.F100|Y10.|G00Z50.|M30";
+    auto speeds = [&twoTools](const char *second) {
+        std::string program = twoTools;
+        return program.replace(program.find("{}"), 2, second);
+    };
+    const std::string sameSpeed = speeds("1000"), otherSpeed = speeds("2000");
+    ExpectRewrites({
+        {__LINE__, kWhole, sameSpeed.c_str(),
+         "G90G00X20.Y10.Z50.|T2M06|G43H2|M03S1000|G90G00F100|Z-1.|G01Y0|Z50.|G00X10.|G43H1|"
+         "T1M06|G43H1|M03S1000|Z-1.|G01X0|Z50.|G00|G40|M30"},
+        {__LINE__, kWhole, otherSpeed.c_str(),
+         "G90G00X20.Y10.Z50.|T2M06|G43H2|M03S2000|G90G00F100|Z-1.|G01Y0|Z50.|G00X10.|G43H1|"
+         "M03S1000|T1M06|G43H1|M03S1000|Z-1.|G01X0|Z50.|G00|G40|M30"},
+        // In place the copied lines carry tools and speeds.
+        {__LINE__, kSeg, "T1M06|S1000M03|G00X0Y0Z5.|G01Z-1.F100|X10.|G00Z5.|M30",
+         "T1M06|S1000M03|G00X10.Y0Z5.|G01Z-1.F100|G90G01X0Y0F100|G00Z5.|M30"},
+        // A feed keeps its fraction; a whole one is written as an integer.
+        {__LINE__, kWhole, "G00X0Y0Z5.|G01Z-1.F9.549|X10.F2.5|Y10.F1500.0|G00Z5.",
+         "G90G00X10.Y10.Z5.|G90G00Z-1.F1500|G01Y0|X0F2.5|Z5.F9.549|M30"},
+        {__LINE__, kSeg, "G00X0Y0Z5.|G01Z-1.F9.549|X10.F2.5|G00Z5.",
+         "G00X10.Y0Z5.|G01Z-1.F9.549|G90G01X0Y0F2.5|G00Z5."},
+        // A full circle is reversed whole as well, about the mirrored centre.
+        {__LINE__, kWholeX, "G90G00X10.Y0Z5.|G01Z-1.F100|G02X10.Y0I-5.J0|G00Z5.",
+         "G90G00X-10.Y0Z5.|G90G00Z-1.F100|G02I5.J0|G01Z5.|M30"},
+        {__LINE__, kSegY, "G90G00X10.Y0Z5.|G01Z-1.F100|G03I-5.|G00Z5.",
+         "G90G00X10.Y0Z5.|G01Z-1.F100|G03X10.Y0I-5.J0F100|G00Z5."},
+        // Moves to the machine's reference do not move the work position, and end a pass.
+        {__LINE__, kWhole, "G90G00X0Y0Z5.|G01Z-1.F100|X10.|G53G00Z0.|M30",
+         "G90G00X10.Y0Z-1.|G90G00F100|G01X0|Z5.|M30"},
+        {__LINE__, kSeg, "G90G00X0Y0Z5.|G01Z-1.F100|X10.|Y10.|G91G28Z0.|G90|M30",
+         "G90G00X10.Y10.Z5.|G01Z-1.F100|G90G01X10.Y0F100|X0|G91G28Z0.|G90|M30"},
+        {__LINE__, kSeg, "G90G00X0Y0Z5.|G01Z-1.F100|X10.|Y10.|G53G00Z0.|X50.|M30",
+         "G90G00X10.Y10.Z5.|G01Z-1.F100|G90G01X10.Y0F100|X0|G53G00Z0.|X50.|M30"},
+        // Each reversed move goes under the work offset its destination was given in.
+        {__LINE__, kWhole, "G54G90G00X0Y0Z5.|G01Z-1.F100|X10.|G00Z5.|G55X0Y0|G01Z-1.|X10.|"
+                           "G00Z5.|M30",
+         "G55|G90G00X10.Y0Z5.|G90G00F100|Z-1.|G01X0|Z5.|G54|G00X10.|Z-1.|G01X0|Z5.|M30"},
+        // A new H under G43 is written with its G43.
+        {__LINE__, kWhole, "G43H1Z50.|G00X0Y0|G01Z-1.F100|X10.|G00Z50.|H2|X20.|G01Z-1.|Y10.|"
+                           "G00Z50.|M30",
+         "G90G00X20.Y10.Z50.|G43H2G90G00F100|Z-1.|G01Y0|Z50.|G00X10.|G43H1|Z-1.|G01X0|Z50.|"
+         "G00|M30"},
+    });
+}
+
 TEST(ExecuteRewrite, ReversesCuttingSegmentsInPlace)
 {
     const char *pass = "G90G00X0Y0Z5.|G01Z-1.F100|X10.(SIDE A)|Y10.|G00Z5.|M30";
@@ -531,8 +585,9 @@ TEST(ExecuteRewrite, ReversesCuttingSegmentsInPlace)
          "G90G00X10.Y-5.Z5.(X-SIDE)|G01Z-1.F100|G00Z5.|M30"},
         {__LINE__, kSegX, "G90G00X10.Y-5.Z5.(X-SIDE)|G01Z-1.F100|G00Z5.|M30",
          "G90G00X-10.Y-5.Z5.(X-SIDE)|G01Z-1.F100|G00Z5.|M30"},
-        {__LINE__, kSeg, circle, circle},
-        {__LINE__, kSegX, circle, "G90G00X-10.Y0Z5.|G01Z-1.F100|G02X-10.Y0I-5.J0|G00Z5."},
+        // A full circle is a cutting pass: reversed, and mirrored around the mirrored centre.
+        {__LINE__, kSeg, circle, "G90G00X10.Y0Z5.|G01Z-1.F100|G03X10.Y0I-5.J0F100|G00Z5."},
+        {__LINE__, kSegX, circle, "G90G00X-10.Y0Z5.|G01Z-1.F100|G02X-10.Y0I5.J0F100|G00Z5."},
         {__LINE__, kSeg, "G90G00X10.Y0Z5.|G01Z-1.F100|X10.001|G00Z5.",
          "G90G00X10.Y0Z5.|G01Z-1.F100|X10.001|G00Z5."},
         // A travel of 0.001 counts: a segment of one record, closed by the retract.
@@ -573,7 +628,7 @@ TEST(ExecuteRewrite, StopsAtRefusedAndMalformedLines)
         {__LINE__, kWhole, "G18", "line 0 refused after 0 records: G18平面は対応していません！"},
         {__LINE__, kWhole, "G90G00X0Y0|G01X1..5|M30",
          "line 1 error after 1 records: '1..5' は浮動小数点数ではありません"},
-        {__LINE__, kSeg, "G01F.5", "line 0 error after 0 records: '' は整数ではありません"},
+        {__LINE__, kSeg, "G01F", "line 0 error after 0 records: '' は浮動小数点数ではありません"},
     });
 
     WorkingState state;

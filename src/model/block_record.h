@@ -24,7 +24,7 @@ enum class MirrorAxis : std::uint8_t { X = 0, Y = 1, None = 2 };
 
 /// The modal state of the program after one NC line.
 struct BlockRecord {
-    std::int32_t feed = -1;         // F, integer part only
+    double feed = -1;               // F, as written (-1: none yet)
     std::int32_t spindle = -1;      // S
     std::int32_t seqNo = -1;        // N
     std::int32_t lengthOffset = -1; // H; -1 after G49
@@ -43,12 +43,16 @@ struct BlockRecord {
     std::uint8_t distanceMode = 0; // 0 absolute (G90), 1 incremental (G91)
     std::uint8_t radiusComp = 0;   // 0 off (G40), 1 left (G41), 2 right (G42)
     std::uint8_t lengthComp = 0;   // 0 none seen yet, 3 on (G43), 9 off (G49)
+    std::uint8_t workOffset = 0;     // the last of G54..G59 (54..59), 0 before any
+    std::uint8_t positionOffset = 0; // the work offset the end point's numbers were given in
+    bool machineReference = false;   // this line is G28, G30 or G53: its axis words are not
+                                     // work positions
 };
 
 /// What the emitter last decided to write; coordinates before mirroring, codes before exchange.
 struct EmitMemory {
     std::int32_t lastSpindle = -1;
-    std::int32_t lastFeed = -1;
+    double lastFeed = -1;
     std::int32_t lastSeqNo = -1;
     std::int32_t lastRadiusOffset = -1;
     std::int32_t lastLengthOffset = -1;
@@ -57,6 +61,7 @@ struct EmitMemory {
     std::int32_t lastLengthComp = 0;
     std::int32_t lastMotion = 0;
     std::int32_t lastDistanceMode = 0;
+    std::int32_t lastPositionOffset = 0; // last G54..G59 written by the whole-program reversal
     double lastX = UNSET_COORD;
     double lastY = UNSET_COORD;
     double lastZ = UNSET_COORD;
@@ -85,6 +90,19 @@ inline bool HasXYTravel(const BlockRecord &r)
 inline bool HasZTravel(const BlockRecord &r)
 {
     return CoordChanged(r.startZ, r.endZ);
+}
+
+/// True when the record is an arc by its centre that ends where it starts: a full circle.
+inline bool IsFullCircle(const BlockRecord &r)
+{
+    return (r.motion == 2 || r.motion == 3) && r.arcRadius == 0.0 &&
+           (r.arcI != 0.0 || r.arcJ != 0.0) && !HasXYTravel(r);
+}
+
+/// True when the record cuts in the plane: a feed move with X or Y travel, or a full circle.
+inline bool IsPlaneCut(const BlockRecord &r)
+{
+    return r.motion != 0 && (HasXYTravel(r) || IsFullCircle(r));
 }
 
 } // namespace korvane

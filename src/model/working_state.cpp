@@ -18,6 +18,9 @@ void ResetState(WorkingState &state)
     b.distanceMode = fresh.distanceMode;
     b.radiusComp = fresh.radiusComp;
     b.lengthComp = fresh.lengthComp;
+    b.workOffset = fresh.workOffset;
+    b.positionOffset = fresh.positionOffset;
+    b.machineReference = fresh.machineReference;
 
     state.memory = EmitMemory{};
 }

@@ -87,7 +87,9 @@ int GCode(std::string_view word)
         if (n[0] == '0' && n[1] >= '0' && n[1] <= '3')
             return n[1] - '0' + 100; // G00 .. G03
         if ((n[0] == '1' && (n[1] == '8' || n[1] == '9')) ||
+            (n[0] == '2' && n[1] == '8') || (n[0] == '3' && n[1] == '0') ||
             (n[0] == '4' && ((n[1] >= '0' && n[1] <= '3') || n[1] == '9')) ||
+            (n[0] == '5' && n[1] >= '3' && n[1] <= '9') ||
             (n[0] == '9' && (n[1] == '0' || n[1] == '1')))
             return (n[0] - '0') * 10 + (n[1] - '0');
     }
@@ -153,6 +155,19 @@ void ApplyGWord(std::string_view word, BlockRecord &b, std::string_view &message
     case 91:
         b.distanceMode = static_cast<std::uint8_t>(code - 90);
         break;
+    case 28:
+    case 30:
+    case 53:
+        b.machineReference = true;
+        break;
+    case 54:
+    case 55:
+    case 56:
+    case 57:
+    case 58:
+    case 59:
+        b.workOffset = static_cast<std::uint8_t>(code);
+        break;
     default:
         break;
     }
@@ -166,6 +181,7 @@ ParseVerdict ParseBlock(std::string_view line, bool wholeProgram, BlockRecord &b
     b.arcRadius = 0.0;
     b.arcI = 0.0;
     b.arcJ = 0.0;
+    b.machineReference = false;
     std::string_view message;
 
     const std::size_t paren = line.find('(');
@@ -200,21 +216,28 @@ ParseVerdict ParseBlock(std::string_view line, bool wholeProgram, BlockRecord &b
     }
 
     bool incrementalXY = false;
+    bool axisRead = false;
     for (int k = 0; k < count; ++k) {
         std::string_view w = word(k);
         std::string_view number = w.substr(1);
+        // On a move to the machine's reference the axis words are not work positions.
+        if ((w[0] == 'X' || w[0] == 'Y' || w[0] == 'Z') && b.machineReference)
+            continue;
         switch (w[0]) {
         case 'O':
             programHeader.assign(w);
             break;
         case 'X':
             incrementalXY |= ApplyAxis(number, b.distanceMode, b.startX, b.endX) != 0;
+            axisRead = true;
             break;
         case 'Y':
             incrementalXY |= ApplyAxis(number, b.distanceMode, b.startY, b.endY) != 0;
+            axisRead = true;
             break;
         case 'Z':
             ApplyAxis(number, b.distanceMode, b.startZ, b.endZ);
+            axisRead = true;
             break;
         case 'R':
             b.arcRadius = static_cast<double>(ConvertReal(number));
@@ -236,8 +259,7 @@ ParseVerdict ParseBlock(std::string_view line, bool wholeProgram, BlockRecord &b
             break;
         }
         case 'F':
-            // The fraction of a feed is cut off, not rounded.
-            b.feed = ConvertInteger(number.substr(0, number.find('.')));
+            b.feed = static_cast<double>(ConvertReal(number));
             break;
         case 'S':
             b.spindle = ConvertInteger(number);
@@ -258,6 +280,8 @@ ParseVerdict ParseBlock(std::string_view line, bool wholeProgram, BlockRecord &b
             break;
         }
     }
+    if (axisRead)
+        b.positionOffset = b.workOffset; // the numbers just read belong to this offset
     if (incrementalXY && !wholeProgram)
         message = kMsgIncremental;
 

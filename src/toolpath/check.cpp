@@ -55,22 +55,55 @@ bool WithinRate(double actual, double expected)
 
 enum class Orientation { None, Same, Reversed };
 
-// The same cut: a straight cut by its two ends, an arc by its ends, centre and direction; a
-// cut made the other way round counts, with the arc turning the other way.
+// The point halfway along an arc, on the mean of its start and end radii: where two arcs
+// between the same ends part most when their centres differ. Written centre offsets carry
+// their own rounding, so the path is compared here rather than the centre.
+std::pair<double, double> ArcMiddle(const Move &m)
+{
+    const bool xy = m.plane == Plane::XY, zx = m.plane == Plane::ZX;
+    const double a0 = xy ? m.start.x : zx ? m.start.z : m.start.y;
+    const double b0 = xy ? m.start.y : zx ? m.start.x : m.start.z;
+    const double a1 = xy ? m.end.x : zx ? m.end.z : m.end.y;
+    const double b1 = xy ? m.end.y : zx ? m.end.x : m.end.z;
+    const double angle0 = std::atan2(b0 - m.centreB, a0 - m.centreA);
+    double sweep = std::atan2(b1 - m.centreB, a1 - m.centreA) - angle0;
+    constexpr double kTurn = 6.283185307179586;
+    if (m.kind == MoveKind::CounterClockwise) {
+        while (sweep <= 0)
+            sweep += kTurn;
+    } else {
+        while (sweep >= 0)
+            sweep -= kTurn;
+    }
+    if (IsFullCircle(m))
+        sweep = m.kind == MoveKind::CounterClockwise ? kTurn : -kTurn;
+    const double r = (std::hypot(a0 - m.centreA, b0 - m.centreB) +
+                      std::hypot(a1 - m.centreA, b1 - m.centreB)) / 2;
+    const double middle = angle0 + sweep / 2;
+    return {m.centreA + r * std::cos(middle), m.centreB + r * std::sin(middle)};
+}
+
+// The same cut: a straight cut by its two ends, an arc by its ends, the middle of its path
+// and its direction; a cut made the other way round counts, with the arc turning the other
+// way.
 Orientation CompareGeometry(const Move &r, const Move &s)
 {
     if (r.plane != s.plane || IsArc(r.kind) != IsArc(s.kind))
         return Orientation::None;
-    if (IsArc(r.kind) && !(SameCoord(r.centreA, s.centreA, kMatchTolerance) &&
-                           SameCoord(r.centreB, s.centreB, kMatchTolerance)))
-        return Orientation::None;
+    Orientation o = Orientation::None;
     if (r.kind == s.kind && SamePoint(r.start, s.start, kMatchTolerance) &&
         SamePoint(r.end, s.end, kMatchTolerance))
-        return Orientation::Same;
-    if (r.kind == OppositeArc(s.kind) && SamePoint(r.start, s.end, kMatchTolerance) &&
-        SamePoint(r.end, s.start, kMatchTolerance))
-        return Orientation::Reversed;
-    return Orientation::None;
+        o = Orientation::Same;
+    else if (r.kind == OppositeArc(s.kind) && SamePoint(r.start, s.end, kMatchTolerance) &&
+             SamePoint(r.end, s.start, kMatchTolerance))
+        o = Orientation::Reversed;
+    if (o == Orientation::None || !IsArc(r.kind))
+        return o;
+    const auto [ra, rb] = ArcMiddle(r);
+    const auto [sa, sb] = ArcMiddle(s);
+    return SameCoord(ra, sa, kMatchTolerance) && SameCoord(rb, sb, kMatchTolerance)
+               ? o
+               : Orientation::None;
 }
 
 // Which conditions of a matched cut differ, one bit per kind.

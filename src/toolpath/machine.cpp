@@ -7,7 +7,9 @@
 namespace korvane {
 namespace {
 
-constexpr double kArcTolerance = 0.002; // a centre this far off its circle is an alarm
+// An arc whose end lies further off its circle is an alarm on a control. Written arcs carry
+// the rounding of their ends and of their centre offsets to three decimals.
+constexpr double kArcTolerance = 0.005;
 
 constexpr std::array<double, 23> kPowersOfTen = {
     1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,

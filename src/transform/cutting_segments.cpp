@@ -156,7 +156,7 @@ void WalkSegments(std::span<const std::string_view> lines, long long n, RecordAc
             continue;
         const BlockRecord &rec = at(i);
         out.SetSource(static_cast<std::uint32_t>(i));
-        if (rec.motion == 0 || !HasXYTravel(rec)) {
+        if (!IsPlaneCut(rec) || rec.machineReference) {
             if (axis == MirrorAxis::None)
                 out.Append(lines[static_cast<std::size_t>(i)]);
             else
@@ -164,21 +164,22 @@ void WalkSegments(std::span<const std::string_view> lines, long long n, RecordAc
             continue;
         }
 
-        // The segment runs to the record before the next one that moves in Z, or before the
-        // last record, which usually ends the program; a cutting move on the last record is a
-        // segment of its own. When that last cut continues the pass at the same depth it is
-        // taken into the pass instead: on its own its approach would be redirected into the
-        // pass just written, and a cut would be lost.
+        // The segment runs to the record before the next one that moves in Z or goes to the
+        // machine's reference, or before the last record, which usually ends the program; a
+        // cutting move on the last record is a segment of its own. When that last cut
+        // continues the pass at the same depth it is taken into the pass instead: on its own
+        // its approach would be redirected into the pass just written, and a cut would be
+        // lost.
         long long last = n - 1;
         if (i < n - 1) {
             for (long long j = i + 1; j < n; ++j) {
                 const BlockRecord &next = at(j);
-                if (HasZTravel(next)) {
+                if (HasZTravel(next) || next.machineReference) {
                     resume = j;
                     break;
                 }
                 if (j == n - 1) {
-                    resume = next.motion != 0 && HasXYTravel(next) ? n : j;
+                    resume = IsPlaneCut(next) ? n : j;
                     break;
                 }
             }

@@ -1,6 +1,7 @@
 #include "transform/emitter.h"
 
 #include <charconv>
+#include <cmath>
 #include <string>
 
 #include "model/UnitCall.h"
@@ -11,9 +12,9 @@ namespace {
 // Which words one reversed block writes. The words are decided in a fixed order, each against
 // the memory it updates at once, and only then written out in the order a block line reads.
 struct Words {
-    bool feed = false, seq = false, d = false, h = false, tool = false;
+    bool feed = false, spindle = false, seq = false, d = false, h = false, tool = false;
     bool comp = false, length = false, x = false, y = false, z = false;
-    bool mode = false, motion = false;
+    bool mode = false, motion = false, offset = false;
     int compDigit = 0, lengthDigit = 0, motionDigit = 0;
 };
 
@@ -43,6 +44,15 @@ void AppendCoordWord(std::string &out, char letter, double value)
     AppendCoord(out, value);
 }
 
+// A whole feed as an integer ("F1500"), any other with its fraction ("F9.549").
+void AppendFeed(std::string &out, double feed)
+{
+    out.push_back('F');
+    AppendCoord(out, feed);
+    if (feed == std::floor(feed) && out.back() == '.')
+        out.pop_back();
+}
+
 } // namespace
 
 void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool firstOfRun,
@@ -50,6 +60,7 @@ void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool fir
 {
     EmitMemory &m = state.memory;
     const MirrorAxis axis = settings.mirrorAxis;
+    const bool whole = settings.wholeProgram;
     LineList &out = state.outputLines;
     thread_local std::string line;
     line.clear();
@@ -60,15 +71,9 @@ void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool fir
         w.feed = true;
     }
     if (cur.spindle != m.lastSpindle && cur.spindle != -1) {
-        // A spindle start is a line of its own, ahead of the block; when cutting segments are
-        // reversed in place the copied lines already carry it.
+        // When cutting segments are reversed in place, the copied lines carry the spindle.
         m.lastSpindle = cur.spindle;
-        if (settings.wholeProgram) {
-            line.append("M03S");
-            AppendInt(line, cur.spindle);
-            out.Append(line);
-            line.clear();
-        }
+        w.spindle = whole;
     }
     if (cur.seqNo != m.lastSeqNo && cur.seqNo != -1) {
         m.lastSeqNo = cur.seqNo;
@@ -83,9 +88,21 @@ void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool fir
         m.lastLengthOffset = prev.lengthOffset;
         w.h = true;
     }
+    const bool newH = w.h;
     if (cur.tool != m.lastTool && cur.tool != -1) {
         m.lastTool = cur.tool;
         w.tool = true;
+    }
+    // A tool change stops the spindle and leaves the new tool without its length offset: both
+    // are written again after it.
+    const bool toolChange = w.tool && whole;
+    if (toolChange && cur.spindle != -1) {
+        m.lastSpindle = cur.spindle;
+        w.spindle = true;
+    }
+    if (toolChange && prev.lengthComp != 0 && prev.lengthOffset != -1) {
+        m.lastLengthOffset = prev.lengthOffset;
+        w.h = true;
     }
 
     const int comp = prev.radiusComp;
@@ -99,7 +116,10 @@ void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool fir
             m.lastRadiusOffset = -1; // a bare G40: the next start must name its D again
     }
     const int length = prev.lengthComp;
-    if (length != m.lastLengthComp) {
+    // A new H under G43 takes effect only with its G43; a new tool needs its offset anew.
+    const bool lengthAgain =
+        whole && length != 0 && (toolChange || (newH && length == 3));
+    if (length != m.lastLengthComp || lengthAgain) {
         m.lastLengthComp = length;
         w.length = true;
         w.lengthDigit = length;
@@ -123,8 +143,13 @@ void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool fir
         if (axis == MirrorAxis::None && (cur.motion == 2 || cur.motion == 3))
             w.motionDigit = 5 - cur.motion; // an arc run backwards turns the other way
     }
+    // The reversed move goes to prev's end point, whose numbers belong to prev's offset.
+    if (whole && prev.positionOffset != 0 && prev.positionOffset != m.lastPositionOffset) {
+        m.lastPositionOffset = prev.positionOffset;
+        w.offset = true;
+    }
 
-    if (!settings.wholeProgram) {
+    if (!whole) {
         // In place, the copied lines around a segment own the tool, its length offset and
         // the depth; only a bare cancel of length compensation is kept.
         w.tool = false;
@@ -132,10 +157,20 @@ void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool fir
         w.length = w.length && w.lengthDigit == 9 && !w.h;
     }
 
+    auto appendSpindle = [&] {
+        line.append("M03S");
+        AppendInt(line, cur.spindle);
+        out.Append(line);
+        line.clear();
+    };
+    if (w.spindle && !w.tool)
+        appendSpindle();
+
     const bool radiusArc = cur.arcRadius != 0.0;
     const bool centreArc = !radiusArc && (cur.arcI != 0.0 || cur.arcJ != 0.0);
     const bool move = radiusArc || centreArc || w.mode || w.motion || w.x || w.y || w.z;
-    if (!w.seq && !w.tool && !w.comp && !w.length && !move && !w.feed)
+    const bool blockLine = w.seq || w.tool || w.comp || w.length || move || w.feed;
+    if (!blockLine && !w.offset)
         return;
 
     auto appendLength = [&] {
@@ -154,7 +189,22 @@ void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool fir
     }
     // With a tool line or a compensation word, the length word stands on a line of its own.
     bool lengthInLine = w.length;
-    if (w.length && (w.tool || w.comp)) {
+    if (w.length && w.tool) {
+        appendLength();
+        out.Append(line);
+        line.clear();
+        lengthInLine = false;
+    }
+    if (w.spindle && w.tool)
+        appendSpindle();
+    if (w.offset) {
+        AppendInt(line.append("G"), prev.positionOffset);
+        out.Append(line);
+        line.clear();
+    }
+    if (!blockLine)
+        return;
+    if (lengthInLine && w.comp) {
         appendLength();
         out.Append(line);
         line.clear();
@@ -190,10 +240,8 @@ void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool fir
         AppendCoordWord(line, 'I', axis == MirrorAxis::X ? -cur.arcI : cur.arcI);
         AppendCoordWord(line, 'J', axis == MirrorAxis::Y ? -cur.arcJ : cur.arcJ);
     }
-    if (w.feed) {
-        line.push_back('F');
-        AppendInt(line, cur.feed);
-    }
+    if (w.feed)
+        AppendFeed(line, cur.feed);
     out.Append(line);
 }
 

@@ -31,6 +31,11 @@ void ReverseWholeProgram(const RewriteSettings &settings, WorkingState &state)
     axisWord('Y', last.endY, settings.mirrorAxis == MirrorAxis::Y);
     axisWord('Z', last.endZ, false);
     state.outputLines.SetSource(static_cast<std::uint32_t>(list.size() - 1));
+    // The program starts under the work offset its first position was given in.
+    if (last.positionOffset != 0) {
+        state.outputLines.Append("G" + std::to_string(last.positionOffset));
+        state.memory.lastPositionOffset = last.positionOffset;
+    }
     state.outputLines.Append(rapid);
 
     state.memory.lastX = last.endX;
