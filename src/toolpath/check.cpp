@@ -116,17 +116,20 @@ enum ConditionBit : unsigned {
     kCompensationBit = 32,
 };
 
-struct ExpectedComp {
-    CompSide start, end;
-};
-
-// Run the other way, the cut's compensation starts where the source's ended, on the other
-// side of the path.
-ExpectedComp ExpectedCompensation(const CutConditions &s, Orientation orientation)
+// The side the cutter keeps from the path while a move is made under compensation. Where
+// compensation starts or ends the move is a transition, whose exact course differs between
+// controls (a cancel on a move without X or Y is taken at once by some, deferred by others),
+// so a transition counts by the side it starts or ends on.
+CompSide ActiveSide(const CutConditions &c)
 {
-    if (orientation == Orientation::Same)
-        return {s.compStart, s.compEnd};
-    return {OppositeSide(s.compEnd), OppositeSide(s.compStart)};
+    return c.compEnd != CompSide::Off ? c.compEnd : c.compStart;
+}
+
+// Run the other way, a cut under compensation has the cutter on the other side of the path.
+CompSide ExpectedSide(const CutConditions &s, Orientation orientation)
+{
+    const CompSide side = ActiveSide(s);
+    return orientation == Orientation::Same ? side : OppositeSide(side);
 }
 
 unsigned CompareConditions(const CutConditions &r, const CutConditions &s,
@@ -150,10 +153,9 @@ unsigned CompareConditions(const CutConditions &r, const CutConditions &s,
         bits |= kWorkOffsetBit;
     if (IsKnown(s.feed) && !WithinRate(r.feed, s.feed))
         bits |= kFeedBit;
-    const ExpectedComp comp = ExpectedCompensation(s, orientation);
-    const bool compOn = comp.start != CompSide::Off || comp.end != CompSide::Off;
-    if (r.compStart != comp.start || r.compEnd != comp.end ||
-        (compOn && s.radiusOffset >= 0 && r.radiusOffset != s.radiusOffset))
+    const CompSide side = ExpectedSide(s, orientation);
+    if (ActiveSide(r) != side ||
+        (side != CompSide::Off && s.radiusOffset >= 0 && r.radiusOffset != s.radiusOffset))
         bits |= kCompensationBit;
     return bits;
 }
@@ -504,9 +506,9 @@ private:
         if (c.differences & kFeedBit)
             add(FindingKind::Feed, messages::Feed(r.line, sc, rc));
         if (c.differences & kCompensationBit) {
-            const ExpectedComp comp = ExpectedCompensation(sc, c.orientation);
             add(FindingKind::Compensation,
-                messages::Compensation(r.line, comp.start, comp.end, rc, sc.radiusOffset));
+                messages::Compensation(r.line, ExpectedSide(sc, c.orientation), ActiveSide(rc),
+                                       sc.radiusOffset, rc.radiusOffset));
         }
     }
 

@@ -106,13 +106,6 @@ std::string SideText(CompSide side, std::int32_t radiusOffset)
     }
 }
 
-std::string CompText(CompSide start, CompSide end, std::int32_t radiusOffset)
-{
-    if (start == end)
-        return SideText(end, radiusOffset);
-    return SideText(start, radiusOffset) + " → " + SideText(end, radiusOffset);
-}
-
 std::string SegmentAdvice(bool wholeProgram)
 {
     if (wholeProgram)
@@ -218,13 +211,13 @@ std::string Feed(std::uint32_t resultLine, const CutConditions &expected,
            " です（元の切削は " + FeedText(expected.feed) + "）。";
 }
 
-std::string Compensation(std::uint32_t resultLine, CompSide expectedStart, CompSide expectedEnd,
-                         const CutConditions &actual, std::int32_t expectedRadiusOffset)
+std::string Compensation(std::uint32_t resultLine, CompSide expected, CompSide actual,
+                         std::int32_t expectedRadiusOffset, std::int32_t actualRadiusOffset)
 {
     return ResultLine(resultLine) + "の切削では、工具径補正が " +
-           CompText(actual.compStart, actual.compEnd, actual.radiusOffset) + " です（" +
-           CompText(expectedStart, expectedEnd, expectedRadiusOffset) +
-           " であるべきです：逆向きの切削では補正の左右が入れ替わります）。";
+           SideText(actual, actualRadiusOffset) + " です（" +
+           SideText(expected, expectedRadiusOffset) +
+           " であるべきです。逆向きの切削では、補正の左右が入れ替わります）。";
 }
 
 std::string RapidPlunge(std::uint32_t resultLine, double z, double lowestSourceZ)

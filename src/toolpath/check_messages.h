@@ -29,8 +29,8 @@ std::string WorkOffset(std::uint32_t resultLine, const CutConditions &expected,
                        const CutConditions &actual);
 std::string Feed(std::uint32_t resultLine, const CutConditions &expected,
                  const CutConditions &actual);
-std::string Compensation(std::uint32_t resultLine, CompSide expectedStart, CompSide expectedEnd,
-                         const CutConditions &actual, std::int32_t expectedRadiusOffset);
+std::string Compensation(std::uint32_t resultLine, CompSide expected, CompSide actual,
+                         std::int32_t expectedRadiusOffset, std::int32_t actualRadiusOffset);
 std::string RapidPlunge(std::uint32_t resultLine, double z, double lowestSourceZ);
 std::string RapidTraverseLow(std::uint32_t resultLine, double z, double lowestSourceZ);
 std::string Unsupported(korvane::Unsupported what);
