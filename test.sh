@@ -4,7 +4,7 @@
 # fuzz target. SANITIZE=0 or FUZZ=0 leave those out.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/setup.sh build test fuzz
+scripts/setup.sh build test package fuzz
 
 jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null

@@ -29,6 +29,7 @@
 #include "files/text_file.h"
 #include "model/errors.h"
 #include "transform/execute.h"
+#include "version.h"
 
 // The icon lives in a static library's resources, which the linker keeps only when referenced.
 static void InitKorvaneResources()
@@ -101,7 +102,7 @@ TForm1::TForm1(UserDialogs &dialogs, const QStringList &arguments, const QString
     : QMainWindow(parent), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("NC Korvane Ver1.11"));
+    setWindowTitle(QStringLiteral("NC Korvane Ver") + QLatin1String(kVersion));
     InitKorvaneResources();
     setWindowIcon(QIcon(QStringLiteral(":/korvane/icon.xpm")));
     setWindowFlag(Qt::WindowStaysOnTopHint);

@@ -11,6 +11,7 @@
 #include "model/errors.h"
 #include "toolpath/check.h"
 #include "transform/execute.h"
+#include "version.h"
 
 namespace korvane {
 namespace {
@@ -138,7 +139,7 @@ std::optional<int> ParseArguments(const std::vector<std::string> &args, Options 
         return kExitOk;
     }
     if (parser.isSet(version)) {
-        Print(out, "korvane-cli 1.11\n");
+        Print(out, std::string("korvane-cli ") + kVersion + "\n");
         return kExitOk;
     }
     options.settings.wholeProgram = parser.isSet(whole);
