@@ -33,9 +33,10 @@ class ScriptedDialogs : public UserDialogs {
 public:
     std::deque<std::optional<QString>> openAnswers, saveAnswers;
     std::deque<bool> confirmAnswers;
-    QStringList informations, errors, confirmations, filters;
+    QStringList informations, warnings, errors, confirmations, filters;
 
     void ShowInformation(QWidget *, const QString &text) override { informations << text; }
+    void ShowWarning(QWidget *, const QString &text) override { warnings << text; }
     void ShowError(QWidget *, const QString &text) override { errors << text; }
     bool ConfirmOverwrite(QWidget *, const QString &text) override
     {
@@ -470,6 +471,60 @@ private slots:
                  QByteArray("G00X0Y0\r\nG18\r\n"));
     }
 
+    void checkRefusesAResultThatCutsDifferently_data()
+    {
+        QTest::addColumn<bool>("batch");
+        QTest::addRow("window") << false;
+        QTest::addRow("batch") << true;
+    }
+    void checkRefusesAResultThatCutsDifferently()
+    {
+        // A ramp into the pass: reversed in place it would be cut flat.
+        QFETCH(bool, batch);
+        const QByteArray program = "G90G00X0Y0Z5.\nG01Z0F100\nX10.Z-1.\nX0\nG00Z5.\n";
+        const QString input = m_dir->filePath(QStringLiteral("ramp.nc"));
+        WriteBytes(input, program);
+        TForm1 form(m_dialogs, batch ? QStringList{input} : QStringList(), m_dir->path());
+        if (!batch)
+            form.Memo1->setPlainText(QString::fromLatin1(program));
+        form.show();
+        form.Button1->click();
+        QVERIFY(form.isVisible());
+        QCOMPARE(form.Memo1->toPlainText(), QString::fromLatin1(program));
+        QCOMPARE(m_dialogs.informations.size(), 1);
+        const QString box = m_dialogs.informations.constFirst();
+        QVERIFY(box.startsWith(QStringLiteral("書き換えた結果は元のプログラムと違う切削になる")));
+        QVERIFY2(box.contains(QStringLiteral("3 行目: この行の切削 X0 Y0 Z0 → X10. Y0 Z-1.")),
+                 qPrintable(box));
+        QVERIFY(box.contains(QStringLiteral("「後方から全て逆転」")));
+        QVERIFY(m_dialogs.warnings.isEmpty());
+        // Reversed whole, the same program is right, with the rapid plunge it now makes.
+        form.CheckBoxOll->setChecked(true);
+        form.Button1->click();
+        QCOMPARE(form.isVisible(), !batch);
+        QCOMPARE(m_dialogs.informations.size(), 1);
+        QCOMPARE(m_dialogs.warnings.size(), 1);
+        QVERIFY2(m_dialogs.warnings.constFirst().contains(
+                     QStringLiteral("5 行目: 書き換えたプログラムの 2 行目の早送りは Z-1. まで下がります")),
+                 qPrintable(m_dialogs.warnings.constFirst()));
+        QVERIFY2(Memo(form).startsWith(QStringLiteral("G90G00X0Y0Z5.\r\nG90G00Z-1.F100\r\nG01X-10.\r\n")), qPrintable(Memo(form)));
+    }
+
+    void manyWarningsShowTheFirstFive()
+    {
+        QString program = QStringLiteral("G90G00X0Y0Z5.");
+        for (int i = 1; i <= 8; ++i)
+            program += QStringLiteral("\nX%1.\nG01Z-1.F100\nY10.\nG00Z5.").arg(i * 20);
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        form.Memo1->setPlainText(program);
+        form.CheckBoxOll->setChecked(true);
+        form.Button1->click();
+        QCOMPARE(m_dialogs.warnings.size(), 1);
+        const QString box = m_dialogs.warnings.constFirst();
+        QCOMPARE(box.count(QStringLiteral("行目: 書き換えたプログラムの")), 5);
+        QVERIFY2(box.endsWith(QStringLiteral("（ほかに 3 件）")), qPrintable(box));
+    }
+
     void batchOutputNotWritableSkipsTheSettings()
     {
         const QString input = m_dir->filePath(QStringLiteral("job.nc"));
@@ -655,6 +710,7 @@ private slots:
             form.Button1->click();
             // Either the result replaced the text, or one message says why not.
             const qsizetype messages = m_dialogs.errors.size() + m_dialogs.informations.size();
+            m_dialogs.warnings.clear();
             QVERIFY(messages <= (loads ? 1 : 2));
             if (messages > (loads ? 0 : 1))
                 QCOMPARE(form.Memo1->toPlainText(), before);

@@ -353,7 +353,7 @@ TEST(CheckRewrite, FindsTheFaultsOfTheUncheckedRewrite)
     // The redirect of the second pass lands in the first reversed pass.
     const Checked twoPasses = RewriteAndCheck(
         "G90 G00 X0 Y0 Z5.|G01 Z-1. F100|X10.|Z-2.|Y10.|G00 Z5.|M30", kSeg);
-    EXPECT_EQ(Summary(twoPasses.report), "error extra-cut 3/3 | error lost-cut 3/-");
+    EXPECT_EQ(Summary(twoPasses.report), "error lost-cut 3/- | error extra-cut 3/3");
     // A ramp is cut flat at its start height.
     const Checked ramp =
         RewriteAndCheck("G90 G00 X0 Y0 Z5.|G01 Z0 F100|X10. Z-1.|X0|G00 Z5.|M30", kSeg);

@@ -28,6 +28,7 @@
 #include "files/file_error.h"
 #include "files/text_file.h"
 #include "model/errors.h"
+#include "toolpath/check.h"
 #include "transform/execute.h"
 #include "version.h"
 
@@ -89,6 +90,40 @@ DecodedText ReadProgramFile(const QString &path)
 }
 
 } // namespace
+
+QString FindingText(const Finding &finding)
+{
+    const QString message = QString::fromStdString(finding.message);
+    if (!finding.sourceLine)
+        return message;
+    return QStringLiteral("%1 行目: %2").arg(std::uint64_t{*finding.sourceLine} + 1).arg(message);
+}
+
+QString CheckErrorText(const CheckReport &check)
+{
+    QString text = QStringLiteral("書き換えた結果は元のプログラムと違う切削になるため、"
+                                  "書き換えを中止しました。\n\n") +
+                   FindingText(*check.FirstError());
+    if (check.errorCount > 1)
+        text += QStringLiteral("\n\n（ほかに %1 件）").arg(check.errorCount - 1);
+    return text;
+}
+
+QString CheckWarningsText(const CheckReport &check)
+{
+    constexpr int kShown = 5;
+    QString text = QStringLiteral("書き換えました。次の点を確かめてください。");
+    int shown = 0;
+    for (const Finding &f : check.findings) {
+        if (f.severity != Severity::Warning || shown == kShown)
+            continue;
+        text += QStringLiteral("\n\n") + FindingText(f);
+        ++shown;
+    }
+    if (check.warningCount > static_cast<std::size_t>(shown))
+        text += QStringLiteral("\n\n（ほかに %1 件）").arg(check.warningCount - static_cast<std::size_t>(shown));
+    return text;
+}
 
 QString ErrorBoxText(const QString &message)
 {
@@ -372,7 +407,18 @@ void TForm1::Button1Click()
                                     static_cast<qsizetype>(outcome.message.size())));
         return;
     }
+    // Nothing reads the records after the rewrite: the check runs without them.
+    m_state.blockList = {};
+    const CheckReport check =
+        CheckRewrite(lines, m_state.outputLines, {settings.mirrorAxis, settings.wholeProgram});
+    if (check.HasErrors()) {
+        // A result that would cut differently is refused like a line: the text stays.
+        m_dialogs.ShowInformation(this, CheckErrorText(check));
+        return;
+    }
     SetMemoText(m_state.outputLines.JoinCrLf());
+    if (check.warningCount > 0)
+        m_dialogs.ShowWarning(this, CheckWarningsText(check));
     if (m_batchMode)
         close();
 }

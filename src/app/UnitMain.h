@@ -119,4 +119,13 @@ private:
 /// character sorts after ".".
 QString ErrorBoxText(const QString &message);
 
+struct CheckReport;
+struct Finding;
+/// A finding as the window shows it: "12 行目: " and its message.
+QString FindingText(const Finding &finding);
+/// The box of a refused rewrite: what went wrong at the first error, and how many more.
+QString CheckErrorText(const CheckReport &check);
+/// The box after a rewrite with warnings: the first five, and how many more.
+QString CheckWarningsText(const CheckReport &check);
+
 } // namespace korvane

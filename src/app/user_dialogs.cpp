@@ -58,6 +58,12 @@ void QtUserDialogs::ShowInformation(QWidget *parent, const QString &text)
     box.exec();
 }
 
+void QtUserDialogs::ShowWarning(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::Warning, AppTitle(), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
 void QtUserDialogs::ShowError(QWidget *parent, const QString &text)
 {
     QMessageBox box(QMessageBox::Critical, AppTitle(), text, QMessageBox::Ok, parent);

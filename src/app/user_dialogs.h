@@ -15,6 +15,9 @@ public:
 
     /// The information box with one OK button (a refused NC line).
     virtual void ShowInformation(QWidget *parent, const QString &text) = 0;
+    /// The box of the check's warnings after a rewrite, with one OK button. By default the
+    /// information box.
+    virtual void ShowWarning(QWidget *parent, const QString &text) { ShowInformation(parent, text); }
     /// The standard error box: the text as given (the caller appends the full stop).
     virtual void ShowError(QWidget *parent, const QString &text) = 0;
     /// The overwrite question: false only for the answer No (or Escape); closing the box in
@@ -32,6 +35,7 @@ public:
 class QtUserDialogs : public UserDialogs {
 public:
     void ShowInformation(QWidget *parent, const QString &text) override;
+    void ShowWarning(QWidget *parent, const QString &text) override;
     void ShowError(QWidget *parent, const QString &text) override;
     bool ConfirmOverwrite(QWidget *parent, const QString &text) override;
     std::optional<QString> ChooseOpenFile(QWidget *parent, const QString &filter,

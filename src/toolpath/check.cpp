@@ -199,8 +199,10 @@ public:
 private:
     static bool Before(const Finding &a, const Finding &b)
     {
+        // By source line; on one line, what the source lost before what the result made.
         auto key = [](const Finding &f) {
-            return std::pair(f.sourceLine.value_or(kNoLine), f.resultLine.value_or(kNoLine));
+            return std::pair(f.sourceLine.value_or(kNoLine),
+                             f.resultLine ? std::int64_t{*f.resultLine} : -1);
         };
         return key(a) < key(b);
     }
