@@ -400,17 +400,14 @@ void TForm1::Button1Click()
     settings.wholeProgram = CheckBoxOll->isChecked();
     settings.mirrorAxis = static_cast<MirrorAxis>(MirrorIndex());
 
-    const RewriteOutcome outcome = ExecuteRewrite(lines, settings, m_state);
-    if (!outcome.completed) {
+    const CheckedOutcome outcome = ExecuteCheckedRewrite(lines, settings, m_state);
+    if (!outcome.rewrite.completed) {
         m_dialogs.ShowInformation(
-            this, QString::fromUtf8(outcome.message.data(),
-                                    static_cast<qsizetype>(outcome.message.size())));
+            this, QString::fromUtf8(outcome.rewrite.message.data(),
+                                    static_cast<qsizetype>(outcome.rewrite.message.size())));
         return;
     }
-    // Nothing reads the records after the rewrite: the check runs without them.
-    m_state.blockList = {};
-    const CheckReport check =
-        CheckRewrite(lines, m_state.outputLines, {settings.mirrorAxis, settings.wholeProgram});
+    const CheckReport &check = *outcome.check;
     if (check.HasErrors()) {
         // A result that would cut differently is refused like a line: the text stays.
         m_dialogs.ShowInformation(this, CheckErrorText(check));

@@ -218,19 +218,15 @@ int Run(const Options &options, RunReport &report, CheckReport &check, std::FILE
     const std::vector<std::string_view> lines = SplitLines(text.utf8);
 
     WorkingState state;
-    const RewriteOutcome outcome = ExecuteRewrite(lines, options.settings, state);
-    if (!outcome.completed) {
-        report.stopMessage = std::string(outcome.message);
-        report.stopLine = static_cast<std::uint32_t>(outcome.refusedLine);
+    CheckedOutcome outcome = ExecuteCheckedRewrite(lines, options.settings, state, options.check);
+    if (!outcome.rewrite.completed) {
+        report.stopMessage = std::string(outcome.rewrite.message);
+        report.stopLine = static_cast<std::uint32_t>(outcome.rewrite.refusedLine);
         Print(err, Where(name, report.stopLine) + *report.stopMessage + "\n");
         return kExitRefused;
     }
-    // The records are done with; let the check and the result do without them.
-    state.blockList = {};
-
-    if (options.check) {
-        check = CheckRewrite(lines, state.outputLines,
-                             {options.settings.mirrorAxis, options.settings.wholeProgram});
+    if (outcome.check) {
+        check = std::move(*outcome.check);
         report.check = &check;
         PrintFindings(check, name, err);
         if (check.HasErrors())

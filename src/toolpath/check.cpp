@@ -58,7 +58,7 @@ enum class Orientation { None, Same, Reversed };
 // The point halfway along an arc, on the mean of its start and end radii: where two arcs
 // between the same ends part most when their centres differ. Written centre offsets carry
 // their own rounding, so the path is compared here rather than the centre.
-std::pair<double, double> ArcMiddle(const Move &m)
+template <typename M> std::pair<double, double> ArcMiddle(const M &m)
 {
     const bool xy = m.plane == Plane::XY, zx = m.plane == Plane::ZX;
     const double a0 = xy ? m.start.x : zx ? m.start.z : m.start.y;
@@ -75,7 +75,7 @@ std::pair<double, double> ArcMiddle(const Move &m)
         while (sweep >= 0)
             sweep -= kTurn;
     }
-    if (IsFullCircle(m))
+    if (SamePoint(m.start, m.end, kSamePointTolerance))
         sweep = m.kind == MoveKind::CounterClockwise ? kTurn : -kTurn;
     const double r = (std::hypot(a0 - m.centreA, b0 - m.centreB) +
                       std::hypot(a1 - m.centreA, b1 - m.centreB)) / 2;
@@ -86,7 +86,7 @@ std::pair<double, double> ArcMiddle(const Move &m)
 // The same cut: a straight cut by its two ends, an arc by its ends, the middle of its path
 // and its direction; a cut made the other way round counts, with the arc turning the other
 // way.
-Orientation CompareGeometry(const Move &r, const Move &s)
+template <typename S> Orientation CompareGeometry(const Move &r, const S &s)
 {
     if (r.plane != s.plane || IsArc(r.kind) != IsArc(s.kind))
         return Orientation::None;
@@ -223,18 +223,39 @@ private:
 
 // A feed move of the source. Every feed move is kept, not only the cuts: a move whose travel
 // lies near the 0.001 that makes it a cut may fall on the other side of it once its
-// coordinates are rounded to three decimals, and must still find its counterpart.
+// coordinates are rounded to three decimals, and must still find its counterpart. A million
+// of them are kept for a large program, so the conditions are held once in a table.
 struct SourceMove {
-    Move move; // mirrored as the result should make it
-    bool cut = false; // must be made by the result
+    Point start, end; // mirrored as the result should make them
+    double centreA = kUnknown, centreB = kUnknown;
+    std::uint32_t line = 0;
+    std::uint32_t conditions = 0; // index into SourceRun::conditions
+    MoveKind kind = MoveKind::Linear;
+    Plane plane = Plane::XY;
+    bool cut = false;      // must be made by the result
     bool matched = false;
     bool reported = false; // already the subject of a finding
 };
 
+bool SameConditions(const CutConditions &a, const CutConditions &b)
+{
+    auto same = [](double x, double y) { return x == y || (!IsKnown(x) && !IsKnown(y)); };
+    return same(a.feed, b.feed) && same(a.spindleSpeed, b.spindleSpeed) &&
+           a.spindle == b.spindle && a.lengthComp == b.lengthComp &&
+           a.compStart == b.compStart && a.compEnd == b.compEnd && a.tool == b.tool &&
+           a.lengthOffset == b.lengthOffset && a.radiusOffset == b.radiusOffset &&
+           a.workOffset == b.workOffset;
+}
+
 // The source run: its feed moves, mirrored, and the lowest heights it reaches at rapid.
 class SourceRun : public MoveSink {
 public:
-    SourceRun(MirrorAxis axis, FindingList &findings) : m_axis(axis), m_findings(findings) {}
+    SourceRun(MirrorAxis axis, FindingList &findings, std::size_t lines)
+        : m_axis(axis), m_findings(findings)
+    {
+        // Most lines make one move at most; untouched room costs nothing until it is used.
+        moves.reserve(lines);
+    }
 
     void OnMove(const Move &move) override
     {
@@ -250,9 +271,35 @@ public:
                                messages::UnknownStartInSource());
             return;
         }
-        SourceMove feed{move, IsCut(move)};
-        Mirror(feed.move, m_axis);
-        moves.push_back(feed);
+        Move mirrored = move;
+        Mirror(mirrored, m_axis);
+        if (conditions.empty() || !SameConditions(conditions.back(), mirrored.conditions))
+            conditions.push_back(mirrored.conditions);
+        SourceMove &s = moves.emplace_back();
+        s.start = mirrored.start;
+        s.end = mirrored.end;
+        s.centreA = mirrored.centreA;
+        s.centreB = mirrored.centreB;
+        s.line = move.line;
+        s.conditions = static_cast<std::uint32_t>(conditions.size() - 1);
+        s.kind = mirrored.kind;
+        s.plane = mirrored.plane;
+        s.cut = IsCut(move);
+    }
+
+    /// The move as the machine model gives it, mirrored.
+    Move MoveOf(const SourceMove &s) const
+    {
+        Move m;
+        m.line = s.line;
+        m.kind = s.kind;
+        m.plane = s.plane;
+        m.start = s.start;
+        m.end = s.end;
+        m.centreA = s.centreA;
+        m.centreB = s.centreB;
+        m.conditions = conditions[s.conditions];
+        return m;
     }
 
     void OnUnsupported(std::uint32_t line, Unsupported what) override
@@ -265,6 +312,7 @@ public:
     }
 
     std::vector<SourceMove> moves;
+    std::vector<CutConditions> conditions;
     double lowestRapidEnd = std::numeric_limits<double>::infinity();
     double lowestRapidTraverse = std::numeric_limits<double>::infinity();
 
@@ -296,7 +344,8 @@ public:
     {
         m_cells.reserve(moves.size());
         for (std::size_t i = 0; i < moves.size(); ++i)
-            m_cells.push_back({CellOf(Middle(moves[i].move)), static_cast<std::uint32_t>(i)});
+            m_cells.push_back({CellOf(Middle(moves[i].start, moves[i].end)),
+                               static_cast<std::uint32_t>(i)});
         std::sort(m_cells.begin(), m_cells.end());
     }
 
@@ -304,7 +353,7 @@ public:
     /// move's.
     template <typename F> void ForNear(const Move &move, F f) const
     {
-        const auto [mx, my] = Middle(move);
+        const auto [mx, my] = Middle(move.start, move.end);
         if (!IsKnown(mx) || !IsKnown(my)) {
             Visit(kUnknownCell, f);
             return;
@@ -322,9 +371,9 @@ private:
     static constexpr double kOffset = 0.3719;
     static constexpr std::uint64_t kUnknownCell = ~std::uint64_t{0};
 
-    static std::pair<double, double> Middle(const Move &m)
+    static std::pair<double, double> Middle(const Point &start, const Point &end)
     {
-        return {(m.start.x + m.end.x) / 2, (m.start.y + m.end.y) / 2};
+        return {(start.x + end.x) / 2, (start.y + end.y) / 2};
     }
     static std::int64_t Index(double v)
     {
@@ -364,7 +413,7 @@ public:
         m_first.assign(sourceLines + 1, 0);
         std::size_t c = 0;
         for (std::size_t line = 0; line <= sourceLines; ++line) {
-            while (c < m_moves.size() && m_moves[c].move.line < line)
+            while (c < m_moves.size() && m_moves[c].line < line)
                 ++c;
             m_first[line] = static_cast<std::uint32_t>(c);
         }
@@ -406,15 +455,15 @@ public:
         for (SourceMove &s : m_moves) {
             if (!s.cut || s.matched || s.reported)
                 continue;
-            Move original = s.move;
+            Move original = m_source.MoveOf(s);
             Mirror(original, m_settings.mirrorAxis);
-            m_findings.Add(Severity::Error, FindingKind::LostCut, kNoLine, s.move.line,
+            m_findings.Add(Severity::Error, FindingKind::LostCut, kNoLine, s.line,
                            messages::LostCut(original, m_settings.wholeProgram));
         }
     }
 
 private:
-    static bool HeightKnown(const Move &move)
+    template <typename M> static bool HeightKnown(const M &move)
     {
         return IsWorkPosition(move.start.z) && IsWorkPosition(move.end.z);
     }
@@ -432,7 +481,7 @@ private:
         if (m_sourceLine == kNoLine)
             return false;
         for (std::uint32_t i = m_first[m_sourceLine]; i < m_first[m_sourceLine + 1]; ++i) {
-            if (m_moves[i].cut && HeightKnown(m_moves[i].move))
+            if (m_moves[i].cut && HeightKnown(m_moves[i]))
                 return true;
         }
         return false;
@@ -451,11 +500,12 @@ private:
         const SourceMove &s = m_moves[index];
         if (s.matched)
             return false;
-        const Orientation o = CompareGeometry(r, s.move);
+        const Orientation o = CompareGeometry(r, s);
         if (o == Orientation::None)
             return false;
         const unsigned differences =
-            cut || s.cut ? CompareConditions(r.conditions, s.move.conditions, o) : 0;
+            cut || s.cut ? CompareConditions(r.conditions, m_source.conditions[s.conditions], o)
+                         : 0;
         if (best.index == kNoLine || differences == 0)
             best = {index, o, differences};
         return differences == 0;
@@ -487,7 +537,7 @@ private:
         SourceMove &s = m_moves[best.index];
         s.matched = true;
         if (best.differences != 0)
-            ReportDifferences(r, s.move, best);
+            ReportDifferences(r, m_source.MoveOf(s), best);
     }
 
     void ReportDifferences(const Move &r, const Move &s, const Candidate &c)
@@ -559,27 +609,38 @@ private:
 };
 
 template <typename ResultLines>
-CheckReport Check(std::span<const std::string_view> source, const ResultLines &result,
-                  std::size_t resultSize, const CheckSettings &settings)
-{
-    FindingList findings;
-    SourceRun sourceRun(settings.mirrorAxis, findings);
+CheckReport CheckAgainst(SourceToolpath::Data &source, const ResultLines &result,
+                         std::size_t resultSize);
+
+} // namespace
+
+// The source's side: the settings, the findings about the source itself, and its moves.
+struct SourceToolpath::Data {
+    Data(std::size_t sourceLines, const CheckSettings &s)
+        : settings(s), lines(sourceLines), run(s.mirrorAxis, findings, sourceLines)
     {
-        Machine machine;
-        for (std::size_t i = 0; i < source.size(); ++i)
-            machine.RunLine(source[i], static_cast<std::uint32_t>(i), sourceRun);
     }
-    ResultRun resultRun(sourceRun, source.size(), settings, findings);
-    {
-        Machine machine;
-        for (std::size_t i = 0; i < resultSize; ++i) {
-            const auto [line, sourceLine] = result(i);
-            resultRun.SetSourceLine(sourceLine);
-            machine.RunLine(line, static_cast<std::uint32_t>(i), resultRun);
-        }
+    CheckSettings settings;
+    std::size_t lines;
+    FindingList findings;
+    SourceRun run;
+};
+
+namespace {
+
+template <typename ResultLines>
+CheckReport CheckAgainst(SourceToolpath::Data &source, const ResultLines &result,
+                         std::size_t resultSize)
+{
+    ResultRun resultRun(source.run, source.lines, source.settings, source.findings);
+    Machine machine;
+    for (std::size_t i = 0; i < resultSize; ++i) {
+        const auto [line, sourceLine] = result(i);
+        resultRun.SetSourceLine(sourceLine);
+        machine.RunLine(line, static_cast<std::uint32_t>(i), resultRun);
     }
     resultRun.ReportLostCuts();
-    return findings.Finish();
+    return source.findings.Finish();
 }
 
 } // namespace
@@ -624,22 +685,45 @@ std::string_view FindingKindName(FindingKind kind)
     return "unknown";
 }
 
-CheckReport CheckRewrite(std::span<const std::string_view> source, const LineList &result,
-                         const CheckSettings &settings)
+SourceToolpath::SourceToolpath(std::span<const std::string_view> source,
+                               const CheckSettings &settings)
+    : m_data(std::make_unique<Data>(source.size(), settings))
+{
+    Machine machine;
+    for (std::size_t i = 0; i < source.size(); ++i)
+        machine.RunLine(source[i], static_cast<std::uint32_t>(i), m_data->run);
+}
+
+SourceToolpath::~SourceToolpath() = default;
+SourceToolpath::SourceToolpath(SourceToolpath &&) noexcept = default;
+SourceToolpath &SourceToolpath::operator=(SourceToolpath &&) noexcept = default;
+
+CheckReport CheckResult(SourceToolpath source, const LineList &result)
 {
     auto line = [&result](std::size_t i) {
         return std::pair<std::string_view, std::uint32_t>(result[i], result.SourceOf(i));
     };
-    return Check(source, line, result.size(), settings);
+    return CheckAgainst(*source.m_data, line, result.size());
+}
+
+CheckReport CheckResult(SourceToolpath source, std::span<const std::string_view> result)
+{
+    auto line = [&result](std::size_t i) {
+        return std::pair<std::string_view, std::uint32_t>(result[i], kNoLine);
+    };
+    return CheckAgainst(*source.m_data, line, result.size());
+}
+
+CheckReport CheckRewrite(std::span<const std::string_view> source, const LineList &result,
+                         const CheckSettings &settings)
+{
+    return CheckResult(SourceToolpath(source, settings), result);
 }
 
 CheckReport CheckRewrite(std::span<const std::string_view> source,
                          std::span<const std::string_view> result, const CheckSettings &settings)
 {
-    auto line = [&result](std::size_t i) {
-        return std::pair<std::string_view, std::uint32_t>(result[i], kNoLine);
-    };
-    return Check(source, line, result.size(), settings);
+    return CheckResult(SourceToolpath(source, settings), result);
 }
 
 } // namespace korvane

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -62,6 +63,29 @@ struct CheckSettings {
 
 /// The name of a kind in reports: "lost-cut", "rapid-plunge", ...
 std::string_view FindingKindName(FindingKind kind);
+
+/// The source's side of a check: the source run as a machine would and mirrored as the
+/// settings say. It reads nothing but the source lines, so it can be made on another thread
+/// while the rewrite runs.
+class SourceToolpath {
+public:
+    SourceToolpath(std::span<const std::string_view> source, const CheckSettings &settings);
+    ~SourceToolpath();
+    SourceToolpath(SourceToolpath &&) noexcept;
+    SourceToolpath &operator=(SourceToolpath &&) noexcept;
+
+    struct Data;
+
+private:
+    friend CheckReport CheckResult(SourceToolpath source, const LineList &result);
+    friend CheckReport CheckResult(SourceToolpath source,
+                                   std::span<const std::string_view> result);
+    std::unique_ptr<Data> m_data;
+};
+
+/// The result's side: runs the result and compares it with the source, as CheckRewrite.
+CheckReport CheckResult(SourceToolpath source, const LineList &result);
+CheckReport CheckResult(SourceToolpath source, std::span<const std::string_view> result);
 
 /// Runs the source and the result as a machine would and compares them: every cut of the
 /// source (a feed move with X or Y travel, or a full circle), mirrored as the settings say,

@@ -115,10 +115,11 @@ bool SetsXYTravel(const Point &start, const Point &end)
 
 // The words of one line: the last value of each letter, and every G and M code.
 struct Machine::Words {
+    // Only the letters marked present have a value; the arrays are not cleared per line.
     std::uint32_t present = 0;
-    std::array<double, 26> value{};
-    std::array<std::int32_t, 16> g{};
-    std::array<std::int32_t, 8> m{};
+    std::array<double, 26> value;
+    std::array<std::int32_t, 16> g;
+    std::array<std::int32_t, 8> m;
     int gCount = 0;
     int mCount = 0;
     bool macro = false;

@@ -1,6 +1,7 @@
 #include "transform/execute.h"
 
 #include <exception>
+#include <future>
 #include <optional>
 #include <thread>
 
@@ -117,6 +118,28 @@ RewriteOutcome ExecuteRewrite(std::span<const std::string_view> lines,
     else
         ReverseCuttingSegments(lines, settings, state);
     return {};
+}
+
+CheckedOutcome ExecuteCheckedRewrite(std::span<const std::string_view> lines,
+                                     const RewriteSettings &settings, WorkingState &state,
+                                     bool check, const RewriteTuning &tuning)
+{
+    const CheckSettings checkSettings{settings.mirrorAxis, settings.wholeProgram};
+    std::future<SourceToolpath> source;
+    if (check && std::thread::hardware_concurrency() > 1) {
+        source = std::async(std::launch::async,
+                            [lines, checkSettings] { return SourceToolpath(lines, checkSettings); });
+    }
+    CheckedOutcome outcome;
+    outcome.rewrite = ExecuteRewrite(lines, settings, state, tuning);
+    if (!outcome.rewrite.completed)
+        return outcome;
+    state.blockList = std::vector<BlockRecord>{};
+    if (!check)
+        return outcome;
+    outcome.check = CheckResult(source.valid() ? source.get() : SourceToolpath(lines, checkSettings),
+                                state.outputLines);
+    return outcome;
 }
 
 } // namespace korvane

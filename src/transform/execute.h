@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string_view>
 
 #include "model/working_state.h"
+#include "toolpath/check.h"
 #include "transform/rewrite_settings.h"
 
 namespace korvane {
@@ -32,5 +34,19 @@ struct RewriteTuning {
 RewriteOutcome ExecuteRewrite(std::span<const std::string_view> lines,
                               const RewriteSettings &settings, WorkingState &state,
                               const RewriteTuning &tuning = {});
+
+/// A rewrite and what the check found in its result.
+struct CheckedOutcome {
+    RewriteOutcome rewrite;
+    std::optional<CheckReport> check; // when the check was asked for and the rewrite completed
+};
+
+/// ExecuteRewrite, and then, when `check` is true, the check of the result against `lines`
+/// (CheckRewrite). The source is run as moves on a second thread while the rewrite runs. The
+/// records of blockList are released once the rewrite has completed: nothing reads them then.
+/// Throws as ExecuteRewrite does.
+CheckedOutcome ExecuteCheckedRewrite(std::span<const std::string_view> lines,
+                                     const RewriteSettings &settings, WorkingState &state,
+                                     bool check = true, const RewriteTuning &tuning = {});
 
 } // namespace korvane
