@@ -1,5 +1,7 @@
 // A whole program, any bytes, rewritten with each of the six settings. The rewrite either
-// completes, stops at a refused line or raises the engine's error. A completed rewrite writes
+// completes, stops at a refused line or raises the engine's error. A completed rewrite is
+// checked against its source: the check ends, names lines that exist, and finds nothing to
+// compare when a program is checked against itself. A completed rewrite writes
 // no NUL, no "inf" or "nan" unless the input holds that text, and no number of 999999 (the
 // unknown-position mark) or more unless the input could have led there: a number of a
 // quarter of that or more (three of them summed make an arc offset), or incremental moves,
@@ -13,6 +15,7 @@
 
 #include "files/text_codec.h"
 #include "model/errors.h"
+#include "toolpath/check.h"
 #include "transform/execute.h"
 
 namespace {
@@ -85,6 +88,41 @@ std::string Outcome(std::span<const std::string_view> lines, korvane::RewriteSet
     }
 }
 
+void CheckFindings(const korvane::CheckReport &report, std::size_t sourceLines,
+                   std::size_t resultLines)
+{
+    std::size_t errors = 0;
+    for (const korvane::Finding &f : report.findings) {
+        errors += f.severity == korvane::Severity::Error ? 1 : 0;
+        if (f.message.empty() || (f.sourceLine && *f.sourceLine >= sourceLines) ||
+            (f.resultLine && *f.resultLine >= resultLines) || (!f.sourceLine && !f.resultLine))
+            std::abort();
+    }
+    if (errors > report.errorCount || report.HasErrors() != (report.FirstError() != nullptr))
+        std::abort();
+}
+
+// A program checked against itself: whatever the check says about the program alone (an
+// arc off its circle, a position it cannot know, a call it cannot follow), no cut is lost,
+// added or made differently, and no rapid goes lower.
+void CheckAgainstItself(std::span<const std::string_view> lines)
+{
+    korvane::LineList same;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        same.SetSource(static_cast<std::uint32_t>(i));
+        same.Append(lines[i]);
+    }
+    const korvane::CheckReport report =
+        korvane::CheckRewrite(lines, same, {korvane::MirrorAxis::None, true});
+    CheckFindings(report, lines.size(), lines.size());
+    using korvane::FindingKind;
+    for (const korvane::Finding &f : report.findings) {
+        if (f.kind != FindingKind::BadArc && f.kind != FindingKind::UnknownPosition &&
+            f.kind != FindingKind::Unsupported)
+            std::abort();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -94,14 +132,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         korvane::DecodeText(std::string(reinterpret_cast<const char *>(data), size));
     const auto lines = korvane::SplitLines(text.utf8);
     const bool mayReachTheMark = MayReachTheMark(text.utf8);
+    CheckAgainstItself(lines);
     for (bool whole : {false, true}) {
         for (auto axis :
              {korvane::MirrorAxis::X, korvane::MirrorAxis::Y, korvane::MirrorAxis::None}) {
             korvane::WorkingState state;
             const std::string alone = Outcome(lines, {whole, axis}, {}, state);
-            if (alone.empty() || alone[0] != '\x01')
+            if (alone.empty() || alone[0] != '\x01') {
                 for (std::size_t i = 0; i < state.outputLines.size(); ++i)
                     CheckLine(state.outputLines[i], text.utf8, mayReachTheMark);
+                CheckFindings(korvane::CheckRewrite(lines, state.outputLines, {axis, whole}),
+                              lines.size(), state.outputLines.size());
+            }
             // The cutting passes reversed on a thread beside the parser: the same outcome.
             if (!whole) {
                 korvane::WorkingState besideState;

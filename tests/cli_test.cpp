@@ -239,6 +239,104 @@ TEST_F(Cli, RefusedLinesAndErrorsWriteOneMessageAndNoOutput)
     }
 }
 
+TEST_F(Cli, ChecksEveryResultBeforeWritingIt)
+{
+    // Two passes at two depths: reversed in place, the second redirect lands in the first.
+    const std::string twoDepths = "G90 G00 X0 Y0 Z5.\nG01 Z-1. F100\nX10.\nZ-2.\nY10.\nG00 Z5.\nM30\n";
+    // Reversed whole, each retract at rapid becomes a rapid plunge.
+    const std::string retracts = "G90G00X0Y0Z5.\nG01Z-1.F100\nX10.\nG00Z5.\nX20.\nG01Z-1.\nY10.\n"
+                                 "G00Z5.\nM30\n";
+    Put(Path("out.nc"), "old");
+    struct Row {
+        int line;
+        std::vector<std::string> args;
+        std::string input;
+        int status;
+        std::string err; // the start of each line of standard error, "|" between lines
+        bool written;
+    };
+    const Row rows[] = {
+        {__LINE__, {"-m", "none", "-o", "out.nc"}, twoDepths, 1,
+         "korvane-cli: -:3: この行の切削 X0 Y0 Z-1. → X10. Y0 Z-1. が、書き換えたプログラムにありません。"
+         "|korvane-cli: -: ほかに 1 件の誤りがあります",
+         false},
+        {__LINE__, {"-w", "-m", "none", "-o", "out.nc"}, retracts, 0,
+         "korvane-cli: -:4: 警告: 書き換えたプログラムの 7 行目の早送りは Z-1. まで下がります。"
+         "|korvane-cli: -:8: 警告: 書き換えたプログラムの 3 行目の早送りは Z-1. まで下がります。",
+         true},
+        {__LINE__, {"-w", "--strict", "-o", "out.nc"}, retracts, 3,
+         "korvane-cli: -:4: 警告: |korvane-cli: -:8: 警告: ", false},
+        {__LINE__, {"--strict", "-o", "out.nc"}, kSegment, 0, "", true},
+        // Unchecked, the faulty result is written as the rewrite's rules make it.
+        {__LINE__, {"-m", "none", "--no-check", "-o", "out.nc"}, twoDepths, 0, "", true},
+        {__LINE__, {"--no-check", "--strict"}, kSegment, 64,
+         "korvane-cli: --strict needs the check, which --no-check turns off|Usage:", false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.line);
+        Put(Path("out.nc"), "old");
+        const Outcome run = Korvane(row.args, row.input);
+        EXPECT_EQ(run.status, row.status);
+        const std::string expectedErr = Replaced(row.err, '|', "\n");
+        const auto expected = Lines(expectedErr);
+        const auto actual = Lines(run.err);
+        ASSERT_GE(actual.size(), expected.size()) << run.err;
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            EXPECT_THAT(std::string(actual[i]), StartsWith(std::string(expected[i])));
+        EXPECT_EQ(Get(Path("out.nc")) != "old", row.written);
+    }
+    EXPECT_EQ(Get(Path("out.nc")), "old");
+    EXPECT_EQ(Korvane({"-m", "none", "--no-check"}, twoDepths).out,
+              Crlf("G90 G00 X10. Y0 Z5.|G01 Z-1. F100|G90G01X10.Y10.F100|Z-2.|G90G01X10.Y0F100|"
+                   "G00 Z5.|M30"));
+}
+
+TEST_F(Cli, ReportsEveryRunAsJson)
+{
+    const std::string ramp = "G90G00X0Y0Z5.\nG01Z0F100\nX10.Z-1.\nX0\nG00Z5.\n";
+    struct Row {
+        int line;
+        std::vector<std::string> args;
+        std::string input;
+        int status;
+        std::string report;
+    };
+    const Row rows[] = {
+        {__LINE__, {"-m", "none"}, kSegment, 0,
+         "{\n  \"verdict\": \"written\",\n  \"errorCount\": 0,\n  \"warningCount\": 0,\n"
+         "  \"findings\": []\n}\n"},
+        {__LINE__, {"-w", "-m", "none"}, ramp, 0,
+         "{\n  \"verdict\": \"written\",\n  \"errorCount\": 0,\n  \"warningCount\": 1,\n"
+         "  \"findings\": [\n    {\"severity\": \"warning\", \"kind\": \"rapid-plunge\", \"line\": 2, "
+         "\"sourceLine\": 5, \"message\": \"書き換えたプログラムの 2 行目の早送りは Z-1. まで下がります。"
+         "元のプログラムの早送りは Z5. より下へは行きません。まだ削っていない材料に早送りで突っ込むおそれがあります。\"}\n"
+         "  ]\n}\n"},
+        {__LINE__, {"-m", "none"}, "G00X0Y0Z5.\nG81Z-1.\n", 1,
+         "{\n  \"verdict\": \"refused\",\n  \"errorCount\": 0,\n  \"warningCount\": 0,\n"
+         "  \"findings\": [],\n  \"stop\": {\"line\": 2, \"message\": \"固定サイクルは対応していません！\"}\n}\n"},
+        {__LINE__, {}, "G01X\"\n", 2,
+         "{\n  \"verdict\": \"refused\",\n  \"errorCount\": 0,\n  \"warningCount\": 0,\n"
+         "  \"findings\": [],\n  \"stop\": {\"line\": 1, \"message\": \"'' は浮動小数点数ではありません\"}\n}\n"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.line);
+        std::vector<std::string> args = row.args;
+        args.insert(args.end(), {"--report", "report.json"});
+        const Outcome run = Korvane(args, row.input);
+        EXPECT_EQ(run.status, row.status) << run.err;
+        EXPECT_EQ(Get(Path("report.json")), row.report);
+    }
+    // A refusal by the check lists its findings, lines from 1, null where none.
+    const Outcome run = Korvane({"-m", "none", "--report", "report.json"}, ramp);
+    EXPECT_EQ(run.status, 1);
+    const std::string report = Get(Path("report.json"));
+    EXPECT_THAT(report, StartsWith("{\n  \"verdict\": \"refused\",\n  \"errorCount\": 4,"));
+    EXPECT_THAT(report, HasSubstr("{\"severity\": \"error\", \"kind\": \"lost-cut\", \"line\": "
+                                  "null, \"sourceLine\": 3, \"message\": \"この行の切削 X0 Y0 Z0 → "
+                                  "X10. Y0 Z-1. が、"));
+    EXPECT_THAT(report, HasSubstr("\"kind\": \"extra-cut\", \"line\": 4, \"sourceLine\": 3, "));
+}
+
 TEST_F(Cli, AnswersUsageErrorsHelpAndVersion)
 {
     const std::vector<std::vector<std::string>> usageErrors = {
