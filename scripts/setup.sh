@@ -3,7 +3,7 @@
 # Usage: scripts/setup.sh [build|test|bench|fuzz|shot|package]...   (default: build)
 set -euo pipefail
 
-build_pkgs=(cmake g++ make pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl-dev
+build_pkgs=(cmake g++ make pkg-config libgtest-dev libgmock-dev qt6-base-dev qt6-svg-dev libgl-dev
             fonts-ipafont-gothic qt6-translations-l10n)
 test_pkgs=(xvfb xauth xdotool locales time)
 bench_pkgs=(time)

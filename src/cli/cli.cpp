@@ -1,6 +1,8 @@
 #include "cli/cli.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QStringList>
 #include <optional>
 
@@ -9,6 +11,7 @@
 #include "files/text_file.h"
 #include "cli/run_report.h"
 #include "model/errors.h"
+#include "plot/plot_file.h"
 #include "toolpath/check.h"
 #include "transform/execute.h"
 #include "version.h"
@@ -18,7 +21,8 @@ namespace {
 
 constexpr const char *kUsage =
     "Usage: korvane-cli [-w|--whole] [-m|--mirror x|y|none] [-o|--output FILE]\n"
-    "                   [--report FILE] [--strict] [--no-check] [FILE]\n";
+    "                   [--report FILE] [--strict] [--no-check]\n"
+    "                   [--plot FILE [--plot-size WxH]] [FILE]\n";
 
 constexpr const char *kHelp =
     "Rewrites an NC milling program: every cutting pass reversed in place (the default), or\n"
@@ -32,6 +36,9 @@ constexpr const char *kHelp =
     "      --strict       refuse the result when the check warns, too\n"
     "      --no-check     write the result without checking it: UNSAFE, the program may\n"
     "                     cut differently from its source (for comparison and scripts)\n"
+    "      --plot FILE    draw the result from above, the source faint beneath it, with the\n"
+    "                     check's findings: PNG, or SVG when FILE ends in .svg\n"
+    "      --plot-size WxH  the picture's size in pixels (default 1600x1200)\n"
     "  -h, --help         show this text\n"
     "      --version      show the version\n"
     "\n"
@@ -49,6 +56,8 @@ struct Options {
     std::optional<std::string> report;
     bool strict = false;
     bool check = true;
+    std::optional<std::string> plot;
+    QSize plotSize{1600, 1200};
     std::string input = "-";
 };
 
@@ -121,9 +130,12 @@ std::optional<int> ParseArguments(const std::vector<std::string> &args, Options 
     const QCommandLineOption report("report", "report", "file");
     const QCommandLineOption strict("strict", "strict");
     const QCommandLineOption noCheck("no-check", "no-check");
+    const QCommandLineOption plot("plot", "plot", "file");
+    const QCommandLineOption plotSize("plot-size", "plot-size", "size");
     const QCommandLineOption help({"h", "help"}, "help");
     const QCommandLineOption version("version", "version");
-    parser.addOptions({whole, mirror, output, report, strict, noCheck, help, version});
+    parser.addOptions({whole, mirror, output, report, strict, noCheck, plot, plotSize, help,
+                       version});
 
     QStringList list{"korvane-cli"};
     for (const std::string &a : args)
@@ -162,6 +174,17 @@ std::optional<int> ParseArguments(const std::vector<std::string> &args, Options 
     options.check = !parser.isSet(noCheck);
     if (options.strict && !options.check)
         return usageError("--strict needs the check, which --no-check turns off");
+    if (parser.isSet(plot))
+        options.plot = parser.values(plot).constLast().toLocal8Bit().toStdString();
+    if (parser.isSet(plotSize)) {
+        const QStringList wh = parser.values(plotSize).constLast().toLower().split('x');
+        bool okW = false, okH = false;
+        const int w = wh.size() == 2 ? wh[0].toInt(&okW) : 0;
+        const int h = wh.size() == 2 ? wh[1].toInt(&okH) : 0;
+        if (!okW || !okH || w < 16 || h < 16 || w > 16384 || h > 16384)
+            return usageError("--plot-size takes WIDTHxHEIGHT, 16 to 16384 pixels each");
+        options.plotSize = QSize(w, h);
+    }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1)
         return usageError("more than one input file");
@@ -207,6 +230,46 @@ void WriteReport(const Options &options, const RunReport &report)
         WriteFileAtomic(QString::fromLocal8Bit(options.report->c_str()), RunReportJson(report));
 }
 
+// "pocket.nc — 後方から全て逆転、ミラー X" for the picture's legend.
+QString PictureTitle(const Options &options)
+{
+    const QString name = options.input == "-" ? QStringLiteral("（標準入力）")
+                                              : QFileInfo(QString::fromLocal8Bit(
+                                                              options.input.c_str()))
+                                                    .fileName();
+    const RewriteSettings &s = options.settings;
+    const QString mode = s.wholeProgram ? QStringLiteral("後方から全て逆転")
+                                        : QStringLiteral("切削パスごとに逆転");
+    const QString mirror = s.mirrorAxis == MirrorAxis::X   ? QStringLiteral("ミラー X")
+                           : s.mirrorAxis == MirrorAxis::Y ? QStringLiteral("ミラー Y")
+                                                           : QStringLiteral("ミラーなし");
+    return name + QStringLiteral(" — ") + mode + QStringLiteral("、") + mirror;
+}
+
+// The result drawn from above over its source, with the findings; the picture needs fonts,
+// so a Qt GUI runs on the offscreen platform for it: no display is needed.
+void WritePlot(const Options &options, std::span<const std::string_view> source,
+               const LineList &result, const CheckReport *check)
+{
+    if (!QGuiApplication::instance()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "korvane-cli";
+        static char *argv[] = {name, nullptr};
+        static QGuiApplication app(argc, argv);
+    }
+    PlotScene scene;
+    scene.program = PlotPath::OfLines(result);
+    scene.beneath = PlotPath::OfLines(source);
+    if (check)
+        scene.marks = MarksOf(*check, scene.program, scene.beneath);
+    PlotLayers layers;
+    layers.legend = true;
+    layers.title = PictureTitle(options);
+    WritePictureFile(QString::fromLocal8Bit(options.plot->c_str()), scene, options.plotSize,
+                     layers);
+}
+
 // Reads, rewrites, checks and writes; returns the exit status, and says in `report` how the
 // run went. Failures are thrown.
 int Run(const Options &options, RunReport &report, CheckReport &check, std::FILE *in,
@@ -236,6 +299,8 @@ int Run(const Options &options, RunReport &report, CheckReport &check, std::FILE
     }
     WriteResult(state.outputLines, text.encoding, options, out);
     report.written = true;
+    if (options.plot)
+        WritePlot(options, lines, state.outputLines, outcome.check ? &check : nullptr);
     return kExitOk;
 }
 
