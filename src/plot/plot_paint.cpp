@@ -312,10 +312,21 @@ void PaintScene(QPainter &painter, const QRectF &viewport, const PlotScene &scen
     painter.setRenderHint(QPainter::Antialiasing, true);
     if (layers.arrows) {
         painter.setPen(Qt::NoPen);
+        // Where paths lie close together, one arrow in a cell of the spacing's size is enough.
+        const double cell = kArrowSpacing / 2;
+        const int columns = static_cast<int>(viewport.width() / cell) + 1;
+        const int rows = static_cast<int>(viewport.height() / cell) + 1;
+        std::vector<bool> taken(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
         for (const PlotArrow &arrow :
              ArrowsAlong(scene.program, transform, viewport, kArrowSpacing)) {
             if (arrow.segment == PlotSegment::Rapid && !layers.rapids)
                 continue;
+            const auto column = static_cast<std::size_t>((arrow.at.x() - viewport.left()) / cell);
+            const auto row = static_cast<std::size_t>((arrow.at.y() - viewport.top()) / cell);
+            const std::size_t index = row * static_cast<std::size_t>(columns) + column;
+            if (index >= taken.size() || taken[index])
+                continue;
+            taken[index] = true;
             painter.setBrush(arrow.segment == PlotSegment::Rapid ? plot_colours::kRapid
                                                                  : QColor(40, 40, 40));
             DrawArrow(painter, arrow);
