@@ -36,28 +36,46 @@ public:
     std::deque<std::optional<QString>> openAnswers, saveAnswers;
     std::deque<bool> confirmAnswers;
     QStringList informations, errors, confirmations, filters;
+    bool busyCursorOverADialog = false;
 
-    void ShowInformation(QWidget *, const QString &text) override { informations << text; }
-    void ShowError(QWidget *, const QString &text) override { errors << text; }
+    void ShowInformation(QWidget *, const QString &text) override
+    {
+        Answering();
+        informations << text;
+    }
+    void ShowError(QWidget *, const QString &text) override
+    {
+        Answering();
+        errors << text;
+    }
     bool ConfirmOverwrite(QWidget *, const QString &text) override
     {
+        Answering();
         confirmations << text;
         return Take(confirmAnswers, true);
     }
     std::optional<QString> ChooseOpenFile(QWidget *, const QString &filter,
                                           const QString &) override
     {
+        Answering();
         filters << filter;
         return Take(openAnswers, std::optional<QString>());
     }
     std::optional<QString> ChooseSaveFile(QWidget *, const QString &filter,
                                           const QString &) override
     {
+        Answering();
         filters << filter;
         return Take(saveAnswers, std::optional<QString>());
     }
 
 private:
+    // A dialog needs the ordinary cursor, whatever command shows it.
+    void Answering()
+    {
+        if (QGuiApplication::overrideCursor() != nullptr)
+            busyCursorOverADialog = true;
+    }
     template <typename T> static T Take(std::deque<T> &queue, T fallback)
     {
         if (queue.empty())
@@ -712,12 +730,74 @@ private slots:
         QCOMPARE(form.Memo1->LineMarkTooltip(0), QString());
     }
 
+    void aDoubleClickOnExecuteRunsItOnce_data()
+    {
+        QTest::addColumn<bool>("queued");
+        QTest::addRow("double click") << false;
+        QTest::addRow("a click queued while Execute runs") << true;
+    }
+    void aDoubleClickOnExecuteRunsItOnce()
+    {
+        QFETCH(bool, queued);
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QString original = QString::fromLatin1(kProgram);
+        form.Memo1->setText(original);
+        if (queued) {
+            // Input that reaches the window while the command runs: posted before it starts,
+            // delivered by the event processing that keeps the window alive.
+            const QPointF at = QRectF(form.Button1->rect()).center();
+            for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                QCoreApplication::postEvent(form.Button1,
+                                            new QMouseEvent(type, at, form.Button1->mapToGlobal(at),
+                                                            Qt::LeftButton, Qt::LeftButton, {}));
+            form.Button1->click();
+        } else {
+            // What the window system delivers to a widget for a double click.
+            QTest::mousePress(form.Button1, Qt::LeftButton);
+            QTest::mouseRelease(form.Button1, Qt::LeftButton);
+            QTest::mouseDClick(form.Button1, Qt::LeftButton);
+            QTest::mouseRelease(form.Button1, Qt::LeftButton);
+        }
+        QCoreApplication::processEvents();
+        WorkingState state;
+        const std::string program = kProgram.toStdString();
+        QVERIFY(ExecuteRewrite(SplitLines(program), RewriteSettings{}, state).completed);
+        QCOMPARE(Memo(form), QString::fromStdString(state.outputLines.JoinCrLf()));
+        form.N4->trigger();
+        QCOMPARE(Memo(form), QString(original).replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    }
+
+    void dialogsNeverShowTheBusyCursor()
+    {
+        const QString path = m_dir->filePath(QStringLiteral("job.nc"));
+        WriteBytes(path, "G00X0Y0\nG18\n");
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        m_dialogs.openAnswers = {path};
+        m_dialogs.saveAnswers = {m_dir->filePath(QStringLiteral("copy.nc"))};
+        form.Open1->trigger();
+        form.Button1->click(); // refused: an information box
+        form.Memo1->setText(QStringLiteral("G01X 5."));
+        form.Button1->click(); // an error box
+        form.save1->trigger();
+        form.Save2->trigger();
+        QCOMPARE(m_dialogs.informations.size(), 1);
+        QCOMPARE(m_dialogs.errors.size(), 1);
+        QCOMPARE(m_dialogs.confirmations.size(), 1);
+        QVERIFY(!m_dialogs.busyCursorOverADialog);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    }
+
     void keysOnTheButtonsAndTheTextBox_data()
     {
         QTest::addColumn<QString>("target");
         QTest::addColumn<int>("key");
         QTest::addColumn<bool>("executes");
         QTest::addColumn<QString>("focusAfter");
+        QTest::addRow("Return on Execute") << "Button1" << int(Qt::Key_Return) << true << "Button1";
+        QTest::addRow("Enter on Execute") << "Button1" << int(Qt::Key_Enter) << true << "Button1";
         QTest::addRow("Space on Execute") << "Button1" << int(Qt::Key_Space) << true << "Button1";
         QTest::addRow("Tab in the text box") << "Memo1" << int(Qt::Key_Tab) << false << "Button1";
     }

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -151,7 +152,7 @@ QString ErrorBoxText(const QString &message)
 
 TForm1::TForm1(UserDialogs &dialogs, const QStringList &arguments, const QString &appDirOverride,
                QWidget *parent)
-    : QMainWindow(parent), m_dialogs(dialogs)
+    : QMainWindow(parent), m_busy(*this), m_dialogs(dialogs, m_busy)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("NC Korvane Ver1.11"));
@@ -184,15 +185,18 @@ void TForm1::CreateControls()
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(0, 0, kMemoWidth, kClientHeight);
 
+    // Return on a focused button presses it, as Space does (the habit of the desktop the
+    // window was designed on).
     Button1 = new QPushButton(QStringLiteral("実行"), client);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(300, 266, 97, 33);
-    Button1->setAutoDefault(false);
+    Button1->setAutoDefault(true);
+    Button1->installEventFilter(this);
 
     Button2 = new QPushButton(QStringLiteral("終了"), client);
     Button2->setObjectName(QStringLiteral("Button2"));
     Button2->setGeometry(301, 312, 97, 33);
-    Button2->setAutoDefault(false);
+    Button2->setAutoDefault(true);
 
     CheckBoxOll = new QCheckBox(QStringLiteral("後方から全て逆転"), client);
     CheckBoxOll->setObjectName(QStringLiteral("CheckBoxOll"));
@@ -273,6 +277,7 @@ void TForm1::Guard(const std::function<void()> &command)
     // sees its message; nothing the command already changed is rolled back. A line at fault
     // (a malformed number) is then shown and marked.
     try {
+        BusyState::Scope busy(m_busy);
         command();
     } catch (const KorvaneError &error) {
         const QString text = ErrorBoxText(QString::fromUtf8(error.what()));
@@ -283,6 +288,18 @@ void TForm1::Guard(const std::function<void()> &command)
         m_dialogs.ShowError(isVisible() ? this : nullptr,
                             ErrorBoxText(QStringLiteral("メモリが不足しています")));
     }
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    // A double click on Execute is one Execute: the press that makes it a double click is not
+    // a second click.
+    if (watched == Button1 &&
+        (event->type() == QEvent::MouseButtonDblClick ||
+         (event->type() == QEvent::MouseButtonPress &&
+          (static_cast<QMouseEvent *>(event)->flags() & Qt::MouseEventCreatedDoubleClick))))
+        return true;
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::resizeEvent(QResizeEvent *event)
@@ -301,7 +318,7 @@ void TForm1::FormCreate(const QStringList &arguments, const QString &appDirOverr
     m_batchMode = false;
     if (!arguments.isEmpty()) {
         const QString path = QFileInfo(arguments.constFirst()).absoluteFilePath();
-        DecodedText text = ReadProgramFile(path);
+        DecodedText text = m_busy.RunBeside([&] { return ReadProgramFile(path); });
         SetMemoText(text.utf8);
         m_encoding = text.encoding;
         m_batchMode = true;
@@ -334,18 +351,23 @@ void TForm1::SetMemoText(std::string_view utf8)
 {
     // Measured, and checked against what the box takes, before anything changes.
     std::string normalized;
-    const TextShape shape = MeasureText(utf8);
-    if (shape.lines > kMemoLineLimit || shape.crlfBytes > kMemoByteLimit ||
-        shape.longestLine > kMemoLineLengthLimit)
-        throw FileError::TooLarge();
-    if (!shape.crlfOnly)
-        normalized = WithCrLf(utf8, shape);
-    Memo1->SetContent(shape.crlfOnly ? utf8 : std::string_view(normalized), shape.lines, {});
+    const TextShape shape = m_busy.RunBeside([&] {
+        const TextShape measured = MeasureText(utf8);
+        if (measured.lines > kMemoLineLimit || measured.crlfBytes > kMemoByteLimit ||
+            measured.longestLine > kMemoLineLengthLimit)
+            throw FileError::TooLarge();
+        if (!measured.crlfOnly)
+            normalized = WithCrLf(utf8, measured);
+        return measured;
+    });
+    Memo1->SetContent(shape.crlfOnly ? utf8 : std::string_view(normalized), shape.lines,
+                      [this](int percent) { m_busy.KeepAlive(percent); });
 }
 
 void TForm1::WriteMemoTo(const QString &path, TextEncoding &encoding)
 {
-    WriteTextFile(path, MemoText(), encoding);
+    const std::string text = MemoText();
+    m_busy.RunBeside([&] { WriteTextFile(path, text, encoding); });
 }
 
 void TForm1::MarkLine(int line, LineMark kind, const QString &tooltip)
@@ -392,7 +414,8 @@ void TForm1::Button1Click()
     settings.wholeProgram = CheckBoxOll->isChecked();
     settings.mirrorAxis = static_cast<MirrorAxis>(MirrorIndex());
 
-    const RewriteOutcome outcome = ExecuteRewrite(lines, settings, m_state);
+    const RewriteOutcome outcome =
+        m_busy.RunBeside([&] { return ExecuteRewrite(lines, settings, m_state); });
     if (!outcome.completed) {
         const QString message = QString::fromUtf8(outcome.message.data(),
                                                   static_cast<qsizetype>(outcome.message.size()));
@@ -422,7 +445,7 @@ void TForm1::Open1Click()
     if (!chosen)
         return;
     m_openLastName = *chosen;
-    DecodedText text = ReadProgramFile(*chosen);
+    DecodedText text = m_busy.RunBeside([&] { return ReadProgramFile(*chosen); });
     SetMemoText(text.utf8);
     m_encoding = text.encoding;
     m_currentPath = QFileInfo(*chosen).absoluteFilePath();

@@ -6,7 +6,9 @@
 #include <functional>
 #include <string>
 
+#include "app/busy_state.h"
 #include "app/memo_box.h"
+#include "app/user_dialogs.h"
 #include "files/text_codec.h"
 #include "model/working_state.h"
 
@@ -20,8 +22,6 @@ class QMenu;
 class QPushButton;
 
 namespace korvane {
-
-class UserDialogs;
 
 /// The main window: the NC program in Memo1, the rewrite settings, Execute and the file and
 /// edit commands. Every command runs through one guard that shows a failure in the error box;
@@ -79,6 +79,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void CreateControls();
@@ -103,7 +104,8 @@ private:
     void WriteMemoTo(const QString &path, TextEncoding &encoding);
     void ShowFaultyLine(std::size_t line, LineMark kind, const QString &message);
 
-    UserDialogs &m_dialogs;
+    BusyState m_busy;
+    PausingDialogs m_dialogs;
     QButtonGroup *m_mirrorButtons = nullptr;
     WorkingState m_state;
     std::string m_undoText; // UTF-8 text as it stood when the last Execute started
