@@ -152,7 +152,7 @@ QString ErrorBoxText(const QString &message)
 
 TForm1::TForm1(UserDialogs &dialogs, const QStringList &arguments, const QString &appDirOverride,
                QWidget *parent)
-    : QMainWindow(parent), m_busy(*this), m_dialogs(dialogs, m_busy)
+    : QMainWindow(parent), m_busy(*this, QStringLiteral("NC Korvane")), m_dialogs(dialogs, m_busy)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("NC Korvane Ver1.11"));

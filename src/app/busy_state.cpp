@@ -43,7 +43,7 @@ bool IsUserInput(const QEvent &event)
 
 } // namespace
 
-BusyState::BusyState(QWidget &window) : m_window(window) {}
+BusyState::BusyState(QWidget &window, const QString &title) : m_window(window), m_title(title) {}
 
 BusyState::~BusyState() = default;
 
@@ -96,7 +96,7 @@ void BusyState::KeepAlive(int percent)
         return;
     if (!m_progress && m_paused == 0 && m_clock.elapsed() >= kProgressAfterMs) {
         m_progress = std::make_unique<QProgressDialog>(&m_window);
-        m_progress->setWindowTitle(m_window.windowTitle());
+        m_progress->setWindowTitle(m_title);
         m_progress->setLabelText(QStringLiteral("処理中です..."));
         m_progress->setCancelButton(nullptr);
         m_progress->setWindowModality(Qt::WindowModal);

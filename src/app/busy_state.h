@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QString>
 #include <chrono>
 #include <future>
 #include <memory>
@@ -21,8 +22,8 @@ namespace korvane {
 /// half a second gets a progress indication.
 class BusyState : public QObject {
 public:
-    /// `window` is where the progress indication shows.
-    explicit BusyState(QWidget &window);
+    /// `window` is where the progress indication shows, under the caption `title`.
+    BusyState(QWidget &window, const QString &title);
     ~BusyState() override;
 
     /// True while a command runs and no dialog has paused the state.
@@ -77,6 +78,7 @@ private:
     void ShowCursor(bool busy);
 
     QWidget &m_window;
+    QString m_title;
     int m_depth = 0;
     int m_paused = 0;
     QElapsedTimer m_clock;
