@@ -78,7 +78,7 @@ if [ "${WINDOW:-1}" = 1 ]; then
     echo
     echo "window, $(generate finish 1000000):"
     QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$(mktemp -d) \
-        build-release/bench/window_bench "$(generate finish 1000000)" 2>/dev/null | sed 's/^/  /'
+        build-release/bench/window_bench "$(generate finish 1000000)" "$reps" 2>/dev/null | sed 's/^/  /'
 fi
 
 echo

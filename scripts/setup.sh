@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build_pkgs=(cmake g++ make pkg-config libgtest-dev libgmock-dev qt6-base-dev qt6-svg-dev libgl-dev
-            fonts-ipafont-gothic qt6-translations-l10n)
+            libqscintilla2-qt6-dev fonts-ipafont-gothic qt6-translations-l10n)
 test_pkgs=(xvfb xauth xdotool locales time)
 bench_pkgs=(time)
 fuzz_pkgs=(clang libclang-rt-14-dev)

@@ -6,11 +6,12 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QtTest>
 #include <csignal>
 #include <deque>
@@ -18,6 +19,7 @@
 #include <sys/stat.h>
 
 #include "app/UnitMain.h"
+#include "app/nc_lexer.h"
 #include "app/settings_file.h"
 #include "app/user_dialogs.h"
 #include "files/text_codec.h"
@@ -34,29 +36,51 @@ public:
     std::deque<std::optional<QString>> openAnswers, saveAnswers;
     std::deque<bool> confirmAnswers;
     QStringList informations, warnings, errors, confirmations, filters;
+    bool busyCursorOverADialog = false;
 
-    void ShowInformation(QWidget *, const QString &text) override { informations << text; }
-    void ShowWarning(QWidget *, const QString &text) override { warnings << text; }
-    void ShowError(QWidget *, const QString &text) override { errors << text; }
+    void ShowInformation(QWidget *, const QString &text) override
+    {
+        Answering();
+        informations << text;
+    }
+    void ShowWarning(QWidget *, const QString &text) override
+    {
+        Answering();
+        warnings << text;
+    }
+    void ShowError(QWidget *, const QString &text) override
+    {
+        Answering();
+        errors << text;
+    }
     bool ConfirmOverwrite(QWidget *, const QString &text) override
     {
+        Answering();
         confirmations << text;
         return Take(confirmAnswers, true);
     }
     std::optional<QString> ChooseOpenFile(QWidget *, const QString &filter,
                                           const QString &) override
     {
+        Answering();
         filters << filter;
         return Take(openAnswers, std::optional<QString>());
     }
     std::optional<QString> ChooseSaveFile(QWidget *, const QString &filter,
                                           const QString &) override
     {
+        Answering();
         filters << filter;
         return Take(saveAnswers, std::optional<QString>());
     }
 
 private:
+    // A dialog needs the ordinary cursor, whatever command shows it.
+    void Answering()
+    {
+        if (QGuiApplication::overrideCursor() != nullptr)
+            busyCursorOverADialog = true;
+    }
     template <typename T> static T Take(std::deque<T> &queue, T fallback)
     {
         if (queue.empty())
@@ -83,6 +107,39 @@ void WriteBytes(const QString &path, const QByteArray &bytes)
 QString Memo(const TForm1 &form)
 {
     return QString::fromStdString(form.MemoText());
+}
+
+// One letter per byte for a style of the NC colouring, so that a row reads from text to colours.
+QString StyleLetters(const std::string &styles)
+{
+    static const char letters[kNcStyleCount + 1] = ".cGMARNF";
+    QString out;
+    for (char style : styles)
+        out += QLatin1Char(style >= 0 && style < kNcStyleCount ? letters[int(style)] : '?');
+    return out;
+}
+
+// The styles the text box holds for the first `length` bytes of `line`.
+std::string BoxStyles(const MemoBox &box, int line, int length)
+{
+    const long start = box.SendScintilla(QsciScintilla::SCI_POSITIONFROMLINE, line);
+    std::string styles;
+    for (long i = 0; i < length; ++i)
+        styles.push_back(static_cast<char>(box.SendScintilla(
+            QsciScintilla::SCI_GETSTYLEAT, static_cast<unsigned long>(start + i))));
+    return styles;
+}
+
+int CaretLine(const MemoBox &box)
+{
+    int line = -1, index = -1;
+    box.getCursorPosition(&line, &index);
+    return index == 0 ? line : -1;
+}
+
+QByteArray Lines(int count, const QByteArray &line)
+{
+    return line.repeated(count);
 }
 
 // Files larger than `bytes` cannot be written while it lives: a full disk, for this process.
@@ -167,22 +224,22 @@ private slots:
         QFETCH(QString, information);
         QFETCH(QString, error);
         TForm1 form(m_dialogs, {}, m_dir->path());
-        form.Memo1->setPlainText(text);
+        form.Memo1->setText(text);
         form.Button1->click();
         QCOMPARE(m_dialogs.informations.value(0), information);
         QCOMPARE(m_dialogs.errors.value(0), error);
-        QCOMPARE(form.Memo1->toPlainText(), text);
+        QCOMPARE(form.Memo1->text(), text);
         QVERIFY(form.N4->isEnabled());
         // Undo gives back the same text, every line ending in a line break.
         form.N4->trigger();
-        QCOMPARE(form.Memo1->toPlainText(), text);
+        QCOMPARE(Memo(form), QString(text).replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
     }
 
     void undoGivesTheTextBeforeTheLastExecute()
     {
         TForm1 form(m_dialogs, {}, m_dir->path());
         QVERIFY(!form.N4->isEnabled());
-        form.Memo1->setPlainText(QString::fromLatin1(kProgram).chopped(1)); // no final break
+        form.Memo1->setText(QString::fromLatin1(kProgram).chopped(1)); // no final break
         form.Button1->click();
         const QString first = Memo(form);
         QVERIFY(first.endsWith(QStringLiteral("\r\n")));
@@ -201,7 +258,7 @@ private slots:
     {
         const QString saved = m_dir->filePath(QStringLiteral("saved.nc"));
         TForm1 form(m_dialogs, {}, m_dir->path());
-        form.Memo1->setPlainText(QStringLiteral("G00X1.\nM30"));
+        form.Memo1->setText(QStringLiteral("G00X1.\nM30"));
         // With no file opened, Overwrite asks for a name, and still does after a Save as.
         m_dialogs.saveAnswers = {saved, std::nullopt};
         form.save1->trigger();
@@ -215,7 +272,7 @@ private slots:
         m_dialogs.openAnswers = {saved};
         form.Open1->trigger();
         QCOMPARE(form.currentPath(), saved);
-        form.Memo1->setPlainText(QStringLiteral("M30\n"));
+        form.Memo1->setText(QStringLiteral("M30\n"));
         m_dialogs.confirmAnswers = {false, true};
         form.save1->trigger();
         QCOMPARE(ReadBytes(saved), QByteArray("G00X1.\r\nM30"));
@@ -287,11 +344,11 @@ private slots:
         m_dialogs.openAnswers = {opened};
         m_dialogs.saveAnswers = {copy};
         form.Open1->trigger();
-        form.Memo1->setPlainText(form.Memo1->toPlainText() + QStringLiteral("(Ø10)"));
+        form.Memo1->setText(form.Memo1->text() + QStringLiteral("(Ø10)"));
         form.Save2->trigger(); // Ø has no CP932 form: the copy is UTF-8
         QCOMPARE(ReadBytes(copy), QByteArray("(\xE5\x89\x8A\xE3\x82\x8A)\r\nG00X1.\r\n(\xC3\x98"
                                              "10)"));
-        form.Memo1->setPlainText(QString::fromUtf8("(削り)\nG00X1.\n"));
+        form.Memo1->setText(QString::fromUtf8("(削り)\nG00X1.\n"));
         form.save1->trigger();
         QCOMPARE(ReadBytes(opened), sjis);
     }
@@ -302,7 +359,7 @@ private slots:
         QCOMPARE(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
         const QString sparse = m_dir->filePath(QStringLiteral("huge.nc"));
         WriteBytes(sparse, "G00X1.\n");
-        QVERIFY(QFile::resize(sparse, kMemoCharacterLimit * 3 + 1)); // sparse: no disk space used
+        QVERIFY(QFile::resize(sparse, qint64(kMemoByteLimit) + 1)); // sparse: no disk space used
         TForm1 form(m_dialogs, {}, m_dir->path());
         m_dialogs.openAnswers = {fifo, sparse};
         form.Open1->trigger();
@@ -322,7 +379,7 @@ private slots:
         m_dialogs.openAnswers = {path};
         form.Open1->trigger();
         QCOMPARE(form.textEncoding(), TextEncoding::Latin1);
-        form.Memo1->setPlainText(QStringLiteral("(é 切削)\n"));
+        form.Memo1->setText(QStringLiteral("(é 切削)\n"));
         form.save1->trigger();
         QCOMPARE(ReadBytes(path), QByteArray("(\xC3\xA9 \xE5\x88\x87\xE5\x89\x8A)\r\n"));
     }
@@ -331,21 +388,21 @@ private slots:
     {
         const QString missing = m_dir->filePath(QStringLiteral("missing.nc"));
         TForm1 form(m_dialogs, {}, m_dir->path());
-        form.Memo1->setPlainText(QStringLiteral("M30"));
+        form.Memo1->setText(QStringLiteral("M30"));
         m_dialogs.openAnswers = {missing};
         form.Open1->trigger();
         QCOMPARE(
             m_dialogs.errors,
             QStringList(QStringLiteral("ファイル \"%1\". No such file or directory は開けません.")
                             .arg(missing)));
-        QCOMPARE(form.Memo1->toPlainText(), QStringLiteral("M30"));
+        QCOMPARE(form.Memo1->text(), QStringLiteral("M30"));
         QCOMPARE(form.currentPath(), QString());
     }
 
     void clipboardGetsTheWholeText()
     {
         TForm1 form(m_dialogs, {}, m_dir->path());
-        form.Memo1->setPlainText(QStringLiteral("G00X1.\n(切削)"));
+        form.Memo1->setText(QStringLiteral("G00X1.\n(切削)"));
         form.N2->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("G00X1.\n(切削)"));
         form.N5->trigger();
@@ -486,11 +543,11 @@ private slots:
         WriteBytes(input, program);
         TForm1 form(m_dialogs, batch ? QStringList{input} : QStringList(), m_dir->path());
         if (!batch)
-            form.Memo1->setPlainText(QString::fromLatin1(program));
+            form.Memo1->setText(QString::fromLatin1(program));
         form.show();
         form.Button1->click();
         QVERIFY(form.isVisible());
-        QCOMPARE(form.Memo1->toPlainText(), QString::fromLatin1(program));
+        QCOMPARE(Memo(form), QString::fromLatin1(program).replace('\n', QStringLiteral("\r\n")));
         QCOMPARE(m_dialogs.informations.size(), 1);
         const QString box = m_dialogs.informations.constFirst();
         QVERIFY(box.startsWith(QStringLiteral("書き換えた結果は元のプログラムと違う切削になる")));
@@ -498,6 +555,12 @@ private slots:
                  qPrintable(box));
         QVERIFY(box.contains(QStringLiteral("「後方から全て逆転」")));
         QVERIFY(m_dialogs.warnings.isEmpty());
+        // The source lines the findings name are marked, the caret on the first.
+        QCOMPARE(form.Memo1->markersAtLine(2) & 7u, 1u << int(LineMark::Error));
+        QVERIFY(form.Memo1->LineMarkTooltip(2).startsWith(QStringLiteral("この行の切削")));
+        int line = -1, index = -1;
+        form.Memo1->getCursorPosition(&line, &index);
+        QCOMPARE(line, 2);
         // Reversed whole, the same program is right, with the rapid plunge it now makes.
         form.CheckBoxOll->setChecked(true);
         form.Button1->click();
@@ -507,7 +570,10 @@ private slots:
         QVERIFY2(m_dialogs.warnings.constFirst().contains(
                      QStringLiteral("5 行目: 書き換えたプログラムの 2 行目の早送りは Z-1. まで下がります")),
                  qPrintable(m_dialogs.warnings.constFirst()));
-        QVERIFY2(Memo(form).startsWith(QStringLiteral("G90G00X0Y0Z5.\r\nG90G00Z-1.F100\r\nG01X-10.\r\n")), qPrintable(Memo(form)));
+        QVERIFY2(Memo(form).startsWith(QStringLiteral("G90G00X0Y0Z5.\r\nG90G00Z-1.F100\r\nG01X-10.\r\n")),
+                 qPrintable(Memo(form)));
+        // The warning's line of the result is marked.
+        QCOMPARE(form.Memo1->markersAtLine(1) & 7u, 1u << int(LineMark::Warning));
     }
 
     void manyWarningsShowTheFirstFive()
@@ -516,7 +582,7 @@ private slots:
         for (int i = 1; i <= 8; ++i)
             program += QStringLiteral("\nX%1.\nG01Z-1.F100\nY10.\nG00Z5.").arg(i * 20);
         TForm1 form(m_dialogs, {}, m_dir->path());
-        form.Memo1->setPlainText(program);
+        form.Memo1->setText(program);
         form.CheckBoxOll->setChecked(true);
         form.Button1->click();
         QCOMPARE(m_dialogs.warnings.size(), 1);
@@ -547,7 +613,7 @@ private slots:
         WriteBytes(output, "earlier");
         TForm1 form(m_dialogs, {}, m_dir->path());
         QVERIFY(!form.batchMode());
-        form.Memo1->setPlainText(QStringLiteral("M30"));
+        form.Memo1->setText(QStringLiteral("M30"));
         form.Button1->click();
         form.FormDestroy();
         QCOMPARE(ReadBytes(output), QByteArray("earlier"));
@@ -558,7 +624,7 @@ private slots:
         const QString missing = m_dir->filePath(QStringLiteral("nope.nc"));
         TForm1 form(m_dialogs, {missing}, m_dir->path());
         QVERIFY(!form.batchMode());
-        QCOMPARE(form.Memo1->toPlainText(), QString());
+        QCOMPARE(form.Memo1->text(), QString());
         QCOMPARE(m_dialogs.errors.size(), 1);
         form.FormDestroy();
         QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("Korvane.nc"))));
@@ -588,7 +654,7 @@ private slots:
         m_dialogs.openAnswers = {program};
         m_dialogs.saveAnswers = {program};
         form.Open1->trigger();
-        form.Memo1->setPlainText(QString(QStringLiteral("G01X1.\n")).repeated(200));
+        form.Memo1->setText(QString(QStringLiteral("G01X1.\n")).repeated(200));
         form.EditKakutyousi->setText(QStringLiteral("a-much-longer-extension-than-before"));
         {
             FullDisk full(16);
@@ -616,7 +682,7 @@ private slots:
         WriteBytes(blocker, "keep");
         const QString target = blocker + QStringLiteral("/sub.nc");
         TForm1 form(m_dialogs, {}, m_dir->path());
-        form.Memo1->setPlainText(QStringLiteral("M30"));
+        form.Memo1->setText(QStringLiteral("M30"));
         m_dialogs.saveAnswers = {target};
         form.Save2->trigger();
         QCOMPARE(m_dialogs.errors.size(), 1);
@@ -624,7 +690,7 @@ private slots:
             m_dialogs.errors.value(0).startsWith(QStringLiteral("ファイル \"%1\". ").arg(target)));
         QVERIFY(m_dialogs.errors.value(0).endsWith(QStringLiteral(" を作成できません.")));
         QCOMPARE(ReadBytes(blocker), QByteArray("keep"));
-        QCOMPARE(form.Memo1->toPlainText(), QStringLiteral("M30"));
+        QCOMPARE(form.Memo1->text(), QStringLiteral("M30"));
     }
 
     void settingsFileThatCannotBeWritten()
@@ -642,8 +708,8 @@ private slots:
     void textsTheTextBoxCannotTakeAreRefused_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addRow("too many lines") << QByteArray(kMemoLineLimit, '\n');
-        QTest::addRow("too many characters") << QByteArray(kMemoCharacterLimit + 1, 'A');
+        QTest::addRow("too many lines") << QByteArray(qsizetype(kMemoLineLimit) + 1, '\n');
+        QTest::addRow("too long a line") << QByteArray(qsizetype(kMemoLineLengthLimit) + 1, 'A');
     }
     void textsTheTextBoxCannotTakeAreRefused()
     {
@@ -651,25 +717,334 @@ private slots:
         const QString path = m_dir->filePath(QStringLiteral("huge.nc"));
         WriteBytes(path, bytes);
         TForm1 form(m_dialogs, {}, m_dir->path());
-        form.Memo1->setPlainText(QStringLiteral("M30"));
+        form.Memo1->setText(QStringLiteral("M30"));
         m_dialogs.openAnswers = {path};
         form.Open1->trigger();
         QCOMPARE(m_dialogs.errors,
                  QStringList(QStringLiteral("文字列の大きさがメモの制限を越えました.")));
-        QCOMPARE(form.Memo1->toPlainText(), QStringLiteral("M30"));
+        QCOMPARE(form.Memo1->text(), QStringLiteral("M30"));
         QCOMPARE(form.currentPath(), QString());
     }
 
-    void aVeryLongLineIsWrappedAtWordsOnly()
+    void faultyLinesAreShownAndMarked_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("mark");
+        QTest::addColumn<QString>("tooltip");
+        const QString lead = QString::fromLatin1(Lines(300, "G01X1.Y1.\n"));
+        QTest::addRow("refused, far down")
+            << "G00X0Y0Z5.\n" + lead + "G81X1.Y1.Z-3.R1.\nG00Z5.\n"
+            << 301 << int(LineMark::Refused) << "固定サイクルは対応していません！";
+        QTest::addRow("refused, first line")
+            << "G18\nG00X0\n"
+            << 0 << int(LineMark::Refused) << "G18平面は対応していません！";
+        QTest::addRow("malformed number")
+            << "G00X0Y0\n" + lead + "G01X 5.\n"
+            << 301 << int(LineMark::Error) << "'' は浮動小数点数ではありません.";
+    }
+    void faultyLinesAreShownAndMarked()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, line);
+        QFETCH(int, mark);
+        QFETCH(QString, tooltip);
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.Memo1->setText(text);
+        form.Button1->click();
+        QCOMPARE(CaretLine(*form.Memo1), line);
+        const long first = form.Memo1->SendScintilla(QsciScintilla::SCI_GETFIRSTVISIBLELINE);
+        const long shown = form.Memo1->SendScintilla(QsciScintilla::SCI_LINESONSCREEN);
+        QVERIFY2(line >= first && line < first + shown, "the line is on the screen");
+        QCOMPARE(form.Memo1->markersAtLine(line) & 7u, 1u << mark);
+        QCOMPARE(form.Memo1->LineMarkTooltip(line), tooltip);
+        QCOMPARE(form.Memo1->markerFindNext(0, 7), line);
+        QCOMPARE(form.Memo1->markerFindNext(line + 1, 7), -1);
+        QVERIFY(form.Memo1->hasFocus());
+
+        // The tooltip shows over the mark in the margin, and nowhere else.
+        const long y = form.Memo1->SendScintilla(
+            QsciScintilla::SCI_POINTYFROMPOSITION, 0UL,
+            form.Memo1->SendScintilla(QsciScintilla::SCI_POSITIONFROMLINE, line));
+        const long markX = form.Memo1->SendScintilla(QsciScintilla::SCI_GETMARGINWIDTHN, 0) + 4;
+        for (int dx : {100, 0}) {
+            const QPoint at(int(markX) + dx, int(y) + 3);
+            QHelpEvent help(QEvent::ToolTip, at, form.Memo1->viewport()->mapToGlobal(at));
+            QCoreApplication::sendEvent(form.Memo1->viewport(), &help);
+            QCOMPARE(QToolTip::text(), dx == 0 ? tooltip : QString());
+        }
+
+        // The next edit takes the mark away.
+        QTest::keyClick(form.Memo1, Qt::Key_Space);
+        QCOMPARE(form.Memo1->markerFindNext(0, 7), -1);
+        QCOMPARE(form.Memo1->LineMarkTooltip(line), QString());
+    }
+
+    void marksGoAtTheNextExecute()
+    {
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        form.Memo1->setText(QStringLiteral("G00X0Y0\nG01X1.F100\nG18\nM30\n"));
+        form.MarkLine(0, LineMark::Warning, QStringLiteral("feed"));
+        form.MarkLine(99, LineMark::Error, QStringLiteral("clamped"));
+        QCOMPARE(form.Memo1->markersAtLine(0) & 7u, 1u << int(LineMark::Warning));
+        QCOMPARE(form.Memo1->LineMarkTooltip(4), QStringLiteral("clamped"));
+        form.ShowLine(3);
+        QCOMPARE(CaretLine(*form.Memo1), 3);
+        form.Button1->click(); // refused at line 2, the text unchanged
+        QCOMPARE(form.Memo1->markerFindNext(0, 7), 2);
+        QCOMPARE(form.Memo1->markerFindNext(3, 7), -1);
+        QCOMPARE(form.Memo1->LineMarkTooltip(0), QString());
+    }
+
+    void aDoubleClickOnExecuteRunsItOnce_data()
+    {
+        QTest::addColumn<bool>("queued");
+        QTest::addRow("double click") << false;
+        QTest::addRow("a click queued while Execute runs") << true;
+    }
+    void aDoubleClickOnExecuteRunsItOnce()
+    {
+        QFETCH(bool, queued);
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QString original = QString::fromLatin1(kProgram);
+        form.Memo1->setText(original);
+        if (queued) {
+            // Input that reaches the window while the command runs: posted before it starts,
+            // delivered by the event processing that keeps the window alive.
+            const QPointF at = QRectF(form.Button1->rect()).center();
+            for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                QCoreApplication::postEvent(form.Button1,
+                                            new QMouseEvent(type, at, form.Button1->mapToGlobal(at),
+                                                            Qt::LeftButton, Qt::LeftButton, {}));
+            form.Button1->click();
+        } else {
+            // What the window system delivers to a widget for a double click.
+            QTest::mousePress(form.Button1, Qt::LeftButton);
+            QTest::mouseRelease(form.Button1, Qt::LeftButton);
+            QTest::mouseDClick(form.Button1, Qt::LeftButton);
+            QTest::mouseRelease(form.Button1, Qt::LeftButton);
+        }
+        QCoreApplication::processEvents();
+        WorkingState state;
+        const std::string program = kProgram.toStdString();
+        QVERIFY(ExecuteRewrite(SplitLines(program), RewriteSettings{}, state).completed);
+        QCOMPARE(Memo(form), QString::fromStdString(state.outputLines.JoinCrLf()));
+        form.N4->trigger();
+        QCOMPARE(Memo(form), QString(original).replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    }
+
+    void dialogsNeverShowTheBusyCursor()
+    {
+        const QString path = m_dir->filePath(QStringLiteral("job.nc"));
+        WriteBytes(path, "G00X0Y0\nG18\n");
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        m_dialogs.openAnswers = {path};
+        m_dialogs.saveAnswers = {m_dir->filePath(QStringLiteral("copy.nc"))};
+        form.Open1->trigger();
+        form.Button1->click(); // refused: an information box
+        form.Memo1->setText(QStringLiteral("G01X 5."));
+        form.Button1->click(); // an error box
+        form.save1->trigger();
+        form.Save2->trigger();
+        QCOMPARE(m_dialogs.informations.size(), 1);
+        QCOMPARE(m_dialogs.errors.size(), 1);
+        QCOMPARE(m_dialogs.confirmations.size(), 1);
+        QVERIFY(!m_dialogs.busyCursorOverADialog);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    }
+
+    void keysOnTheButtonsAndTheTextBox_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("executes");
+        QTest::addColumn<QString>("focusAfter");
+        QTest::addRow("Return on Execute") << "Button1" << int(Qt::Key_Return) << true << "Button1";
+        QTest::addRow("Enter on Execute") << "Button1" << int(Qt::Key_Enter) << true << "Button1";
+        QTest::addRow("Space on Execute") << "Button1" << int(Qt::Key_Space) << true << "Button1";
+        QTest::addRow("Tab in the text box") << "Memo1" << int(Qt::Key_Tab) << false << "Button1";
+    }
+    void keysOnTheButtonsAndTheTextBox()
+    {
+        QFETCH(QString, target);
+        QFETCH(int, key);
+        QFETCH(bool, executes);
+        QFETCH(QString, focusAfter);
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.activateWindow();
+        form.Memo1->setText(QStringLiteral("G00X1.Y1.\nM30\n"));
+        auto *widget = form.findChild<QWidget *>(target);
+        widget->setFocus();
+        QTest::keyClick(widget, Qt::Key(key));
+        QCOMPARE(form.N4->isEnabled(), executes);
+        QCOMPARE(QApplication::focusWidget()->objectName(), focusAfter);
+        if (!executes)
+            QCOMPARE(Memo(form), QStringLiteral("G00X1.Y1.\r\nM30\r\n"));
+    }
+
+    void typedTextArrives_data()
+    {
+        QTest::addColumn<QString>("commit");
+        QTest::addColumn<bool>("returnAfter");
+        QTest::addColumn<QString>("expected");
+        QTest::addRow("Japanese through the input method") << "荒削り" << false << "(荒削り)";
+        QTest::addRow("Return starts a new line") << "" << true << "(\r\n)";
+    }
+    void typedTextArrives()
+    {
+        QFETCH(QString, commit);
+        QFETCH(bool, returnAfter);
+        QFETCH(QString, expected);
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.Memo1->setFocus();
+        QTest::keyClicks(form.Memo1, QStringLiteral("("));
+        if (!commit.isEmpty()) {
+            QInputMethodEvent preedit(commit, {});
+            QCoreApplication::sendEvent(form.Memo1, &preedit);
+            QInputMethodEvent event;
+            event.setCommitString(commit);
+            QCoreApplication::sendEvent(form.Memo1, &event);
+        }
+        if (returnAfter)
+            QTest::keyClick(form.Memo1, Qt::Key_Return);
+        QTest::keyClicks(form.Memo1, QStringLiteral(")"));
+        QCOMPARE(Memo(form), expected);
+    }
+
+    void ncColouring_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("styles");
+        QTest::addRow("motion") << "N10G01X-1.5Y2.Z0F300"
+                                << "NNNGGGAAAAAAAAAAFFFF";
+        QTest::addRow("arc and offsets") << "G02X1.Y2.I-3.J4.K0R5.D12H1"
+                                         << "GGGAAAAAARRRRRRRRRRRRFFFFF";
+        QTest::addRow("program number, tool change") << "O0001T5M06S1200"
+                                                     << "NNNNNFFMMMFFFFF";
+        QTest::addRow("comment to the end of the line") << "G00(X1. M30)X2"
+                                                        << "GGGccccccccccc";
+        QTest::addRow("semicolon comment") << "M30;END"
+                                           << "MMMcccc";
+        QTest::addRow("spaces, lower case, unknown letters") << "G0 x1 Q2 %"
+                                                             << "GG........";
+    }
+    void ncColouring()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, styles);
+        const std::string text = line.toStdString();
+        QCOMPARE(StyleLetters(NcStyles(text)), styles);
+        // Lines are coloured one by one: the line breaks never carry a comment on.
+        QCOMPARE(StyleLetters(NcStyles(text + "\r\nG01\nM30")), styles + "..GGG.MMM");
+
+        // And the text box shows what the lexer promises.
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.Memo1->setText(QStringLiteral("M30\n") + line + QStringLiteral("\n"));
+        form.Memo1->repaint();
+        QCOMPARE(StyleLetters(BoxStyles(*form.Memo1, 1, int(text.size()))), styles);
+    }
+
+    void onlyTheLinesOnTheScreenAreColoured()
     {
         const QString path = m_dir->filePath(QStringLiteral("long.nc"));
-        WriteBytes(path, "G01X1.\n" + QByteArray(kWrapAnywhereLineLimit + 1, '7'));
+        WriteBytes(path, Lines(200'000, "G01X1.Y2.\n"));
         TForm1 form(m_dialogs, {}, m_dir->path());
-        QCOMPARE(form.Memo1->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
         m_dialogs.openAnswers = {path};
         form.Open1->trigger();
-        QCOMPARE(form.Memo1->wordWrapMode(), QTextOption::WordWrap);
-        QCOMPARE(form.Memo1->blockCount(), 2);
+        form.ShowLine(199'999);
+        form.Memo1->repaint();
+        QCOMPARE(StyleLetters(BoxStyles(*form.Memo1, 199'999, 9)), QStringLiteral("GGGAAAAAA"));
+        QCOMPARE(StyleLetters(BoxStyles(*form.Memo1, 100'000, 9)), QStringLiteral("........."));
+        // What was skipped is coloured once it comes into view.
+        form.ShowLine(100'000);
+        form.Memo1->repaint();
+        QCOMPARE(StyleLetters(BoxStyles(*form.Memo1, 100'000, 9)), QStringLiteral("GGGAAAAAA"));
+    }
+
+    void lineBreaksOfTheTextBox_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("boxLines");
+        QTest::addColumn<QString>("memoText");
+        QTest::addRow("line separator stays in its line")
+            << QString::fromUtf8("(A\u2028B)\nM30") << 2 << QString::fromUtf8("(A\u2028B)\r\nM30");
+        QTest::addRow("paragraph separator stays in its line")
+            << QString::fromUtf8("(A\u2029B)") << 1 << QString::fromUtf8("(A\u2029B)");
+        QTest::addRow("CR, LF and CR LF") << "A\rB\nC\r\nD" << 4 << "A\r\nB\r\nC\r\nD";
+    }
+    void lineBreaksOfTheTextBox()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, boxLines);
+        QFETCH(QString, memoText);
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        form.Memo1->setText(text);
+        QCOMPARE(form.Memo1->lines(), boxLines);
+        QCOMPARE(Memo(form), memoText);
+        QCOMPARE(int(SplitLines(form.MemoText()).size()), boxLines);
+    }
+
+    void wrappingFollowsTheLineCount_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("pasted");
+        QTest::addColumn<bool>("wraps");
+        const int limit = int(kWrapLineLimit);
+        QTest::addRow("small program") << 10 << 0 << true;
+        QTest::addRow("at the limit") << limit << 0 << true;
+        QTest::addRow("over the limit") << limit + 1 << 0 << false;
+        QTest::addRow("paste past the limit") << limit - 5 << 10 << false;
+        QTest::addRow("large paste into a small program") << 10 << limit / 2 << true;
+    }
+    void wrappingFollowsTheLineCount()
+    {
+        QFETCH(int, lines);
+        QFETCH(int, pasted);
+        QFETCH(bool, wraps);
+        const QString path = m_dir->filePath(QStringLiteral("job.nc"));
+        WriteBytes(path, Lines(lines, "G01X1.Y2.\r\n"));
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        m_dialogs.openAnswers = {path};
+        form.Open1->trigger();
+        if (pasted > 0) {
+            form.Memo1->SendScintilla(QsciScintilla::SCI_DOCUMENTEND);
+            QGuiApplication::clipboard()->setText(QString::fromLatin1(Lines(pasted, "X1.\n")));
+            form.Memo1->paste();
+            QCOMPARE(form.Memo1->lines(), lines + pasted + 1);
+            form.Memo1->repaint();
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(form.Memo1->Wrapping(), wraps);
+        QCOMPARE(form.Memo1->SendScintilla(QsciScintilla::SCI_GETWRAPMODE),
+                 long(wraps ? QsciScintilla::SC_WRAP_WORD : QsciScintilla::SC_WRAP_NONE));
+    }
+
+    void theLongestLineTheTextBoxTakes()
+    {
+        const QString path = m_dir->filePath(QStringLiteral("long.nc"));
+        const QByteArray line = "(" + QByteArray(qsizetype(kMemoLineLengthLimit) - 2, 'A') + ")";
+        WriteBytes(path, "G00X1.\r\n" + line + "\r\nM30\r\n");
+        TForm1 form(m_dialogs, {}, m_dir->path());
+        m_dialogs.openAnswers = {path};
+        form.Open1->trigger();
+        QCOMPARE(m_dialogs.errors, QStringList());
+        QCOMPARE(form.Memo1->lines(), 4);
+        QCOMPARE(form.Memo1->lineLength(1), int(kMemoLineLengthLimit) + 2);
     }
 
     void hostileFilesEndInAResultOrAMessage_data()
@@ -706,14 +1081,14 @@ private slots:
             QCOMPARE(form.currentPath().isEmpty(), !loads);
             QCOMPARE(m_dialogs.errors.size(), loads ? 0 : 1);
             form.CheckBoxOll->setChecked(whole);
-            const QString before = form.Memo1->toPlainText();
+            const QString before = form.Memo1->text();
             form.Button1->click();
             // Either the result replaced the text, or one message says why not.
             const qsizetype messages = m_dialogs.errors.size() + m_dialogs.informations.size();
             m_dialogs.warnings.clear();
             QVERIFY(messages <= (loads ? 1 : 2));
             if (messages > (loads ? 0 : 1))
-                QCOMPARE(form.Memo1->toPlainText(), before);
+                QCOMPARE(form.Memo1->text(), before);
         }
     }
 

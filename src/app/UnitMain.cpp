@@ -13,14 +13,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPlainTextEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStandardPaths>
-#include <QStringDecoder>
-#include <QTextDocument>
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "app/settings_file.h"
@@ -86,7 +85,62 @@ DecodedText ReadProgramFile(const QString &path)
     const QFileInfo info(path);
     if (info.exists() && !info.isDir() && !info.isFile())
         throw FileError::CannotOpen(info.absoluteFilePath().toStdString(), "Not a regular file");
-    return ReadTextFile(path, static_cast<std::size_t>(kMemoCharacterLimit) * 3);
+    return ReadTextFile(path, kMemoByteLimit);
+}
+
+// The shape of a text, found in one pass: its lines as the rewrite reads them (CR LF, lone CR
+// and lone LF each end one; an empty last row is no line), the longest, and its size with
+// every line break made CR LF.
+struct TextShape {
+    std::size_t lines = 0;
+    std::size_t longestLine = 0;
+    std::size_t crlfBytes = 0;
+    bool crlfOnly = true;
+};
+
+TextShape MeasureText(std::string_view text)
+{
+    TextShape shape;
+    const char *p = text.data();
+    const char *const end = p + text.size();
+    while (p < end) {
+        const char *lineEnd = p;
+        while (lineEnd < end && *lineEnd != '\r' && *lineEnd != '\n')
+            ++lineEnd;
+        shape.longestLine = std::max(shape.longestLine, static_cast<std::size_t>(lineEnd - p));
+        ++shape.lines;
+        if (lineEnd == end)
+            break;
+        if (*lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n') {
+            p = lineEnd + 2;
+        } else {
+            shape.crlfOnly = false;
+            ++shape.crlfBytes;
+            p = lineEnd + 1;
+        }
+    }
+    shape.crlfBytes += text.size();
+    return shape;
+}
+
+// The text with every line break made CR LF.
+std::string WithCrLf(std::string_view text, const TextShape &shape)
+{
+    if (shape.crlfOnly)
+        return std::string(text);
+    std::string out;
+    out.reserve(shape.crlfBytes);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            out += "\r\n";
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -134,7 +188,7 @@ QString ErrorBoxText(const QString &message)
 
 TForm1::TForm1(UserDialogs &dialogs, const QStringList &arguments, const QString &appDirOverride,
                QWidget *parent)
-    : QMainWindow(parent), m_dialogs(dialogs)
+    : QMainWindow(parent), m_busy(*this, QStringLiteral("NC Korvane")), m_dialogs(dialogs, m_busy)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("NC Korvane Ver") + QLatin1String(kVersion));
@@ -163,24 +217,22 @@ void TForm1::CreateControls()
     client->setAutoFillBackground(true);
     setCentralWidget(client);
 
-    Memo1 = new QPlainTextEdit(client);
+    Memo1 = new MemoBox(client);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(0, 0, kMemoWidth, kClientHeight);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Memo1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    Memo1->setTabChangesFocus(true);
 
+    // Return on a focused button presses it, as Space does (the habit of the desktop the
+    // window was designed on).
     Button1 = new QPushButton(QStringLiteral("実行"), client);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(300, 266, 97, 33);
-    Button1->setAutoDefault(false);
+    Button1->setAutoDefault(true);
+    Button1->installEventFilter(this);
 
     Button2 = new QPushButton(QStringLiteral("終了"), client);
     Button2->setObjectName(QStringLiteral("Button2"));
     Button2->setGeometry(301, 312, 97, 33);
-    Button2->setAutoDefault(false);
+    Button2->setAutoDefault(true);
 
     CheckBoxOll = new QCheckBox(QStringLiteral("後方から全て逆転"), client);
     CheckBoxOll->setObjectName(QStringLiteral("CheckBoxOll"));
@@ -258,16 +310,32 @@ void TForm1::ConnectCommands()
 void TForm1::Guard(const std::function<void()> &command)
 {
     // The one place where a command's failure is caught: it ends the command, and the user
-    // sees its message; nothing the command already changed is rolled back.
+    // sees its message; nothing the command already changed is rolled back. A line at fault
+    // (a malformed number) is then shown and marked.
     try {
+        BusyState::Scope busy(m_busy);
         command();
     } catch (const KorvaneError &error) {
-        m_dialogs.ShowError(isVisible() ? this : nullptr,
-                            ErrorBoxText(QString::fromUtf8(error.what())));
+        const QString text = ErrorBoxText(QString::fromUtf8(error.what()));
+        m_dialogs.ShowError(isVisible() ? this : nullptr, text);
+        if (const std::optional<std::size_t> line = error.line())
+            ShowFaultyLine(*line, LineMark::Error, text);
     } catch (const std::bad_alloc &) {
         m_dialogs.ShowError(isVisible() ? this : nullptr,
                             ErrorBoxText(QStringLiteral("メモリが不足しています")));
     }
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    // A double click on Execute is one Execute: the press that makes it a double click is not
+    // a second click.
+    if (watched == Button1 &&
+        (event->type() == QEvent::MouseButtonDblClick ||
+         (event->type() == QEvent::MouseButtonPress &&
+          (static_cast<QMouseEvent *>(event)->flags() & Qt::MouseEventCreatedDoubleClick))))
+        return true;
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::resizeEvent(QResizeEvent *event)
@@ -286,7 +354,7 @@ void TForm1::FormCreate(const QStringList &arguments, const QString &appDirOverr
     m_batchMode = false;
     if (!arguments.isEmpty()) {
         const QString path = QFileInfo(arguments.constFirst()).absoluteFilePath();
-        DecodedText text = ReadProgramFile(path);
+        DecodedText text = m_busy.RunBeside([&] { return ReadProgramFile(path); });
         SetMemoText(text.utf8);
         m_encoding = text.encoding;
         m_batchMode = true;
@@ -311,72 +379,64 @@ void TForm1::FormDestroy()
 
 std::string TForm1::MemoText() const
 {
-    // Paragraph separators (and the line separators Shift+Return types) are the text's own
-    // line breaks; wrapped rows are not. Both are three bytes in UTF-8: E2 80 A9 and E2 80 A8.
-    const QByteArray utf8 = Memo1->document()->toRawText().toUtf8();
-    std::string text;
-    text.reserve(static_cast<std::size_t>(utf8.size()));
-    const char *p = utf8.constData();
-    const char *const end = p + utf8.size();
-    while (p < end) {
-        const auto *mark =
-            static_cast<const char *>(std::memchr(p, '\xE2', static_cast<std::size_t>(end - p)));
-        if (mark == nullptr || end - mark < 3) {
-            text.append(p, end);
-            break;
-        }
-        text.append(p, mark);
-        if (mark[1] == '\x80' && (mark[2] == '\xA9' || mark[2] == '\xA8'))
-            text.append("\r\n");
-        else
-            text.append(mark, 3);
-        p = mark + 3;
-    }
-    return text;
+    const std::string_view content = Memo1->Content();
+    return WithCrLf(content, MeasureText(content));
 }
 
 void TForm1::SetMemoText(std::string_view utf8)
 {
-    // Every CR LF, lone CR and lone LF becomes one line break of the text box.
-    std::string text;
-    text.reserve(utf8.size());
-    std::size_t from = 0;
-    for (std::size_t cr; (cr = utf8.find('\r', from)) != std::string_view::npos;) {
-        text.append(utf8.substr(from, cr - from)).push_back('\n');
-        from = cr + (cr + 1 < utf8.size() && utf8[cr + 1] == '\n' ? 2 : 1);
-    }
-    text.append(utf8.substr(from));
-
-    // Count the lines and find the longest before anything changes.
-    qsizetype lines = 1;
-    std::size_t longest = 0;
-    for (std::size_t start = 0;;) {
-        const std::size_t lf = text.find('\n', start);
-        const std::size_t end = lf == std::string::npos ? text.size() : lf;
-        longest = std::max(longest, end - start);
-        if (lf == std::string::npos)
-            break;
-        ++lines;
-        start = lf + 1;
-    }
-    if (lines > kMemoLineLimit || static_cast<qsizetype>(text.size()) > kMemoCharacterLimit * 3)
-        throw FileError::TooLarge();
-    // A byte-order mark stays in the text (QString::fromUtf8 would drop it), so that a file
-    // comes back byte for byte and reads as korvane-cli reads it.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    QString converted =
-        decoder.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
-    if (converted.size() > kMemoCharacterLimit)
-        throw FileError::TooLarge();
-    Memo1->setWordWrapMode(static_cast<qsizetype>(longest) > kWrapAnywhereLineLimit
-                               ? QTextOption::WordWrap
-                               : QTextOption::WrapAtWordBoundaryOrAnywhere);
-    Memo1->setPlainText(converted);
+    // Measured, and checked against what the box takes, before anything changes.
+    std::string normalized;
+    const TextShape shape = m_busy.RunBeside([&] {
+        const TextShape measured = MeasureText(utf8);
+        if (measured.lines > kMemoLineLimit || measured.crlfBytes > kMemoByteLimit ||
+            measured.longestLine > kMemoLineLengthLimit)
+            throw FileError::TooLarge();
+        if (!measured.crlfOnly)
+            normalized = WithCrLf(utf8, measured);
+        return measured;
+    });
+    Memo1->SetContent(shape.crlfOnly ? utf8 : std::string_view(normalized), shape.lines,
+                      [this](int percent) { m_busy.KeepAlive(percent); });
 }
 
 void TForm1::WriteMemoTo(const QString &path, TextEncoding &encoding)
 {
-    WriteTextFile(path, MemoText(), encoding);
+    const std::string text = MemoText();
+    m_busy.RunBeside([&] { WriteTextFile(path, text, encoding); });
+}
+
+void TForm1::MarkLine(int line, LineMark kind, const QString &tooltip)
+{
+    Memo1->MarkLine(line, kind, tooltip);
+}
+
+void TForm1::MarkFindings(const CheckReport &check, bool inResult)
+{
+    for (const Finding &f : check.findings) {
+        const std::optional<std::uint32_t> line = inResult ? f.resultLine : f.sourceLine;
+        if (line)
+            MarkLine(static_cast<int>(*line),
+                     f.severity == Severity::Error ? LineMark::Error : LineMark::Warning,
+                     QString::fromStdString(f.message));
+    }
+}
+
+void TForm1::ClearLineMarks()
+{
+    Memo1->ClearLineMarks();
+}
+
+void TForm1::ShowLine(int line)
+{
+    Memo1->ShowLine(line);
+}
+
+void TForm1::ShowFaultyLine(std::size_t line, LineMark kind, const QString &message)
+{
+    const int index = static_cast<int>(std::min<std::size_t>(line, INT_MAX));
+    ShowLine(index);
+    MarkLine(index, kind, message);
 }
 
 int TForm1::MirrorIndex() const
@@ -393,6 +453,7 @@ QString TForm1::FileFilter() const
 
 void TForm1::Button1Click()
 {
+    ClearLineMarks();
     N4->setEnabled(true);
     m_undoText = MemoText();
     const std::vector<std::string_view> lines = SplitLines(m_undoText);
@@ -400,22 +461,31 @@ void TForm1::Button1Click()
     settings.wholeProgram = CheckBoxOll->isChecked();
     settings.mirrorAxis = static_cast<MirrorAxis>(MirrorIndex());
 
-    const CheckedOutcome outcome = ExecuteCheckedRewrite(lines, settings, m_state);
+    const CheckedOutcome outcome =
+        m_busy.RunBeside([&] { return ExecuteCheckedRewrite(lines, settings, m_state); });
     if (!outcome.rewrite.completed) {
-        m_dialogs.ShowInformation(
-            this, QString::fromUtf8(outcome.rewrite.message.data(),
-                                    static_cast<qsizetype>(outcome.rewrite.message.size())));
+        const QString message =
+            QString::fromUtf8(outcome.rewrite.message.data(),
+                              static_cast<qsizetype>(outcome.rewrite.message.size()));
+        m_dialogs.ShowInformation(this, message);
+        ShowFaultyLine(outcome.rewrite.refusedLine, LineMark::Refused, message);
         return;
     }
     const CheckReport &check = *outcome.check;
     if (check.HasErrors()) {
-        // A result that would cut differently is refused like a line: the text stays.
+        // A result that would cut differently is refused like a line: the text stays, and
+        // its lines the findings name are marked.
         m_dialogs.ShowInformation(this, CheckErrorText(check));
+        MarkFindings(check, false);
+        if (const Finding *first = check.FirstError(); first && first->sourceLine)
+            ShowLine(static_cast<int>(*first->sourceLine));
         return;
     }
     SetMemoText(m_state.outputLines.JoinCrLf());
-    if (check.warningCount > 0)
+    if (check.warningCount > 0) {
         m_dialogs.ShowWarning(this, CheckWarningsText(check));
+        MarkFindings(check, true);
+    }
     if (m_batchMode)
         close();
 }
@@ -437,7 +507,7 @@ void TForm1::Open1Click()
     if (!chosen)
         return;
     m_openLastName = *chosen;
-    DecodedText text = ReadProgramFile(*chosen);
+    DecodedText text = m_busy.RunBeside([&] { return ReadProgramFile(*chosen); });
     SetMemoText(text.utf8);
     m_encoding = text.encoding;
     m_currentPath = QFileInfo(*chosen).absoluteFilePath();
@@ -470,9 +540,11 @@ void TForm1::Save2Click()
 
 void TForm1::N2Click()
 {
-    QString text = Memo1->document()->toRawText();
-    text.replace(QChar(QChar::ParagraphSeparator), QLatin1Char('\n'));
-    text.replace(QChar(QChar::LineSeparator), QLatin1Char('\n'));
+    // Line breaks as the clipboard's plain text has them: LF.
+    const std::string_view content = Memo1->Content();
+    QString text = QString::fromUtf8(content.data(), static_cast<qsizetype>(content.size()));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QGuiApplication::clipboard()->setText(text);
 }
 
@@ -483,14 +555,14 @@ void TForm1::N4Click()
     text.reserve(m_undoText.size() + 64);
     for (std::string_view line : SplitLines(m_undoText)) {
         text.append(line);
-        text.append("\n");
+        text.append("\r\n");
     }
     SetMemoText(text);
 }
 
 void TForm1::N5Click()
 {
-    Memo1->clear();
+    SetMemoText({});
 }
 
 } // namespace korvane

@@ -6,6 +6,9 @@
 #include <functional>
 #include <string>
 
+#include "app/busy_state.h"
+#include "app/memo_box.h"
+#include "app/user_dialogs.h"
 #include "files/text_codec.h"
 #include "model/working_state.h"
 
@@ -16,20 +19,11 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
 class QPushButton;
 
 namespace korvane {
 
-class UserDialogs;
-
-/// What the text box takes: at most this many characters and lines (a text box line costs
-/// some 450 bytes besides its characters). A larger text is refused with a message.
-inline constexpr qsizetype kMemoCharacterLimit = 64LL * 1024 * 1024;
-inline constexpr qsizetype kMemoLineLimit = 2'000'000;
-/// Wrapping a line "anywhere" costs time that grows with the square of its length; beyond
-/// this many bytes in one line the text box wraps at word boundaries only.
-inline constexpr qsizetype kWrapAnywhereLineLimit = 10'000;
+struct CheckReport;
 
 /// The main window: the NC program in Memo1, the rewrite settings, Execute and the file and
 /// edit commands. Every command runs through one guard that shows a failure in the error box;
@@ -58,8 +52,16 @@ public:
     /// The text of the text box with CR LF line breaks, in UTF-8.
     std::string MemoText() const;
 
+    using LineMark = korvane::LineMark;
+    /// Marks the 0-based `line` in the text box's margin; `tooltip` shows when the pointer
+    /// rests on the mark. Marks go at the next change of the text or the next Execute.
+    void MarkLine(int line, LineMark kind, const QString &tooltip);
+    void ClearLineMarks();
+    /// Puts the caret at the start of the 0-based `line` and scrolls it into view.
+    void ShowLine(int line);
+
     // The controls, under their designer names (also their object names).
-    QPlainTextEdit *Memo1 = nullptr;
+    MemoBox *Memo1 = nullptr;
     QPushButton *Button1 = nullptr;
     QPushButton *Button2 = nullptr;
     QCheckBox *CheckBoxOll = nullptr;
@@ -79,6 +81,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void CreateControls();
@@ -101,8 +104,13 @@ private:
     QString FileFilter() const;
     void SetMemoText(std::string_view utf8);
     void WriteMemoTo(const QString &path, TextEncoding &encoding);
+    void ShowFaultyLine(std::size_t line, LineMark kind, const QString &message);
+    /// Marks the lines the check's findings name: the source's while the text box holds the
+    /// source, the result's once it holds the result.
+    void MarkFindings(const CheckReport &check, bool inResult);
 
-    UserDialogs &m_dialogs;
+    BusyState m_busy;
+    PausingDialogs m_dialogs;
     QButtonGroup *m_mirrorButtons = nullptr;
     WorkingState m_state;
     std::string m_undoText; // UTF-8 text as it stood when the last Execute started
@@ -119,7 +127,6 @@ private:
 /// character sorts after ".".
 QString ErrorBoxText(const QString &message);
 
-struct CheckReport;
 struct Finding;
 /// A finding as the window shows it: "12 行目: " and its message.
 QString FindingText(const Finding &finding);
