@@ -38,6 +38,8 @@ public:
     explicit Writer(long lines) : m_limit(lines - 2) {}
     ~Writer() { std::fputs("G00Z20.\r\nM30\r\n", stdout); }
     bool Full() const { return m_written >= m_limit; }
+    /// True when `lines` more lines fit.
+    bool Room(long lines) const { return m_written + lines <= m_limit; }
     void Line(const std::string &text)
     {
         if (Full())
@@ -89,6 +91,7 @@ void Finish(long lines, std::mt19937_64 &rng)
 // Rectangular pockets with rounded corners, cut with compensation at many depths, three tools.
 void Pocket(long lines, std::mt19937_64 &rng)
 {
+    constexpr long kPassLines = 14;
     Writer w(lines);
     std::uniform_int_distribution<int> pick(0, 2);
     w.Line("%");
@@ -96,13 +99,14 @@ void Pocket(long lines, std::mt19937_64 &rng)
     w.Line("(POCKETS, ROUGH AND FINISH)");
     w.Line("G90G17G21G40G49G80");
     int tool = 1;
-    while (!w.Full()) {
+    while (w.Room(kPassLines + 7)) {
         w.Line(Cat("(TOOL ", std::to_string(tool), ")"));
         w.Line(Cat("T", std::to_string(tool), "M06"));
         w.Line(Cat("S", std::to_string(3000 + 1000 * tool), "M03"));
         w.Line("G00X-10.Y-10.");
         w.Line(Cat("G43Z20.H", std::to_string(tool)));
-        for (int depth = 1; depth <= 200 && !w.Full(); ++depth) {
+        // Whole passes only: a program cut off inside a pass ends where no pass would.
+        for (int depth = 1; depth <= 200 && w.Room(kPassLines); ++depth) {
             const double z = -0.25 * depth;
             const double width = 40 + 5 * pick(rng);
             const double height = 30 + 5 * pick(rng);

@@ -58,6 +58,6 @@ grep -qx $'\\[Data\\]' "$work/KV.ini" && grep -qx 'Ka1=nc' "$work/KV.ini" \
     || { echo "KV.ini does not hold [Data] Ka1=nc:"; cat "$work/KV.ini"; exit 1; }
 echo "batch run closed by itself; Korvane.nc and KV.ini as expected"
 
-"$gen" finish 400000 7 >"$work/job.nc"
+"$gen" pocket 400000 7 >"$work/job.nc"
 run 2
 echo "a double click on Execute ran it once"
