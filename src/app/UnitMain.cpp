@@ -18,11 +18,13 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTimer>
 #include <algorithm>
 #include <climits>
 #include <cstring>
 
 #include "app/settings_file.h"
+#include "app/toolpath_preview.h"
 #include "app/user_dialogs.h"
 #include "files/file_error.h"
 #include "files/text_file.h"
@@ -39,6 +41,9 @@ static void InitKorvaneResources()
 
 namespace korvane {
 namespace {
+
+// The preview draws the text anew this long after its last change.
+constexpr int kPreviewRestMilliseconds = 600;
 
 constexpr int kClientWidth = 431;
 constexpr int kClientHeight = 363;
@@ -288,6 +293,10 @@ void TForm1::CreateMenus()
     N4 = action(N3, "N4", "戻す");
     N4->setEnabled(false);
     N5 = action(N3, "N5", "全消去");
+
+    ViewMenu = menuBar()->addMenu(QStringLiteral("表示"));
+    ViewMenu->setObjectName(QStringLiteral("ViewMenu"));
+    ViewToolpath = action(ViewMenu, "ViewToolpath", "ツールパス");
 }
 
 void TForm1::ConnectCommands()
@@ -305,6 +314,55 @@ void TForm1::ConnectCommands()
     bind(N2, &QAction::triggered, &TForm1::N2Click);
     bind(N4, &QAction::triggered, &TForm1::N4Click);
     bind(N5, &QAction::triggered, &TForm1::N5Click);
+    bind(ViewToolpath, &QAction::triggered, &TForm1::ViewToolpathClick);
+
+    // The preview follows the text, a moment after the last change.
+    m_previewTimer = new QTimer(this);
+    m_previewTimer->setSingleShot(true);
+    m_previewTimer->setInterval(kPreviewRestMilliseconds);
+    connect(m_previewTimer, &QTimer::timeout, this, &TForm1::UpdatePreview);
+    connect(Memo1, &MemoBox::edited, this, [this] {
+        if (m_preview && m_preview->isVisible())
+            m_previewTimer->start();
+    });
+    connect(Memo1, &QsciScintilla::cursorPositionChanged, this, [this](int line, int) {
+        if (m_preview)
+            m_preview->canvas()->SetHighlight(static_cast<std::uint32_t>(line));
+    });
+}
+
+void TForm1::ViewToolpathClick()
+{
+    if (!m_preview) {
+        m_preview = new ToolpathPreview(this);
+        connect(m_preview->canvas(), &ToolpathCanvas::lineChosen, this,
+                [this](std::uint32_t line) { ShowLine(static_cast<int>(line)); });
+    }
+    m_preview->show();
+    m_preview->raise();
+    UpdatePreview();
+    int line = 0, index = 0;
+    Memo1->getCursorPosition(&line, &index);
+    m_preview->canvas()->SetHighlight(static_cast<std::uint32_t>(line));
+}
+
+void TForm1::UpdatePreview()
+{
+    if (!m_preview || !m_preview->isVisible())
+        return;
+    std::string text = MemoText();
+    // After an Execute, and as long as the text is its result, the program before it shows
+    // beneath with the check's findings.
+    if (m_lastRewrite && m_lastRewrite->program == text) {
+        m_preview->canvas()->SetInput(m_lastRewrite);
+        return;
+    }
+    const PreviewInput *shown = m_preview->canvas()->input();
+    if (shown && shown->beneath.empty() && shown->program == text)
+        return;
+    auto input = std::make_shared<PreviewInput>();
+    input->program = std::move(text);
+    m_preview->canvas()->SetInput(std::move(input));
 }
 
 void TForm1::Guard(const std::function<void()> &command)
@@ -482,6 +540,8 @@ void TForm1::Button1Click()
         return;
     }
     SetMemoText(m_state.outputLines.JoinCrLf());
+    m_lastRewrite = std::make_shared<PreviewInput>(PreviewInput{MemoText(), m_undoText, check});
+    UpdatePreview();
     if (check.warningCount > 0) {
         m_dialogs.ShowWarning(this, CheckWarningsText(check));
         MarkFindings(check, true);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/busy_state.h"
@@ -20,10 +21,13 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QTimer;
 
 namespace korvane {
 
 struct CheckReport;
+struct PreviewInput;
+class ToolpathPreview;
 
 /// The main window: the NC program in Memo1, the rewrite settings, Execute and the file and
 /// edit commands. Every command runs through one guard that shows a failure in the error box;
@@ -78,6 +82,12 @@ public:
     QAction *N2 = nullptr;
     QAction *N4 = nullptr;
     QAction *N5 = nullptr;
+    // The view menu and its toolpath preview, beside the menus the window was designed with.
+    QMenu *ViewMenu = nullptr;
+    QAction *ViewToolpath = nullptr;
+
+    /// The toolpath preview, once it has been opened.
+    ToolpathPreview *preview() const { return m_preview; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -105,6 +115,9 @@ private:
     void SetMemoText(std::string_view utf8);
     void WriteMemoTo(const QString &path, TextEncoding &encoding);
     void ShowFaultyLine(std::size_t line, LineMark kind, const QString &message);
+    void ViewToolpathClick();
+    /// Gives the preview, when it is open, the text box's program to draw.
+    void UpdatePreview();
     /// Marks the lines the check's findings name: the source's while the text box holds the
     /// source, the result's once it holds the result.
     void MarkFindings(const CheckReport &check, bool inResult);
@@ -121,6 +134,11 @@ private:
     TextEncoding m_encoding = TextEncoding::Utf8; // of the file opened (typed text: UTF-8)
     QString m_openLastName;
     QString m_saveLastName;
+    ToolpathPreview *m_preview = nullptr;
+    QTimer *m_previewTimer = nullptr;
+    // The last Execute's result, the text before it and what the check found: the preview
+    // draws them while the text box holds that result.
+    std::shared_ptr<PreviewInput> m_lastRewrite;
 };
 
 /// The text of the standard error box: a full stop is appended when the message's last

@@ -143,6 +143,7 @@ void MemoBox::SetContent(std::string_view text, std::size_t lines,
     SendScintilla(SCI_SETMODEVENTMASK, kEditEvents);
     SendScintilla(SCI_GOTOPOS, 0L);
     FitNumberMargin();
+    emit edited();
 }
 
 void MemoBox::MarkLine(int line, LineMark kind, const QString &tooltip)
@@ -220,8 +221,10 @@ bool MemoBox::viewportEvent(QEvent *event)
 
 void MemoBox::OnModified(int type, int length)
 {
-    if (type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE))
+    if (type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) {
         ClearLineMarks();
+        emit edited();
+    }
     // An insertion that could take the text past the limit (every byte of it a line break)
     // stops the wrapping before it arrives: after it, the caret would wait for all lines.
     if ((type & SC_MOD_BEFOREINSERT) && m_wrapping &&

@@ -55,6 +55,10 @@ public:
     /// True while lines wider than the box are wrapped.
     bool Wrapping() const { return m_wrapping; }
 
+signals:
+    /// The text is about to change by an edit, or has been replaced.
+    void edited();
+
 protected:
     bool focusNextPrevChild(bool next) override;
     bool viewportEvent(QEvent *event) override;
