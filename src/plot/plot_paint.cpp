@@ -17,8 +17,12 @@ namespace {
 
 // Feed moves are drawn in this many shades, one batch of lines each.
 constexpr int kShades = 24;
-// Below this many segments on the screen, lines are antialiased.
+// Below this many segments on the screen, lines are antialiased and drawn wider; above it
+// they are drawn one pixel wide, the raster engine's fastest line.
 constexpr std::size_t kSmoothLimit = 150'000;
+// A run of moves within this many pixels of where the last drawn line ended is drawn as one
+// line: the picture cannot show them apart.
+constexpr double kMergePixels = 1.5;
 
 struct Stop {
     double at;
@@ -82,8 +86,8 @@ void Collect(const PlotPath &path, const PlotTransform &t, const QRectF &viewpor
         }
         // A run of moves within a pixel is drawn as one line to where it leaves the pixel.
         const bool last = i + 1 == v.size() || v[i + 1].segment != kind;
-        if (kind == drawnKind && !last && std::fabs(p.x() - drawn.x()) < 0.7 &&
-            std::fabs(p.y() - drawn.y()) < 0.7)
+        if (kind == drawnKind && !last && std::fabs(p.x() - drawn.x()) < kMergePixels &&
+            std::fabs(p.y() - drawn.y()) < kMergePixels)
             continue;
         if (!Outside(drawn, p, clip)) {
             if (kind == PlotSegment::Rapid)
@@ -276,7 +280,7 @@ void PaintScene(QPainter &painter, const QRectF &viewport, const PlotScene &scen
         Batches under;
         Collect(scene.beneath, transform, viewport, heights, layers.rapids, under);
         painter.setRenderHint(QPainter::Antialiasing, under.count < kSmoothLimit);
-        painter.setPen(QPen(plot_colours::kBeneath, 1.5));
+        painter.setPen(QPen(plot_colours::kBeneath, under.count < kSmoothLimit ? 1.5 : 0));
         for (const auto &lines : under.feed)
             painter.drawLines(lines.data(), static_cast<int>(lines.size()));
         painter.setPen(QPen(plot_colours::kBeneath, 1, Qt::DashLine));
@@ -285,7 +289,8 @@ void PaintScene(QPainter &painter, const QRectF &viewport, const PlotScene &scen
 
     Batches batches;
     Collect(scene.program, transform, viewport, heights, layers.rapids, batches);
-    painter.setRenderHint(QPainter::Antialiasing, batches.count < kSmoothLimit);
+    const bool smooth = batches.count < kSmoothLimit;
+    painter.setRenderHint(QPainter::Antialiasing, smooth);
     if (layers.highlightLine) {
         painter.setPen(QPen(plot_colours::kHighlight, 6, Qt::SolidLine, Qt::RoundCap));
         const std::vector<PlotVertex> &v = scene.program.vertices();
@@ -301,7 +306,7 @@ void PaintScene(QPainter &painter, const QRectF &viewport, const PlotScene &scen
         const auto &lines = batches.feed[static_cast<std::size_t>(shade)];
         if (lines.empty())
             continue;
-        painter.setPen(QPen(RampColour((shade + 0.5) / kShades), 1.6));
+        painter.setPen(QPen(RampColour((shade + 0.5) / kShades), smooth ? 1.6 : 0));
         painter.drawLines(lines.data(), static_cast<int>(lines.size()));
     }
     QPen rapid(plot_colours::kRapid, 1.3, Qt::CustomDashLine);
