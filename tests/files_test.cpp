@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <thread>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -165,7 +166,8 @@ protected:
     // What a directory holds: a failed write must not leave its temporary file behind.
     static QStringList Entries(const QString &dir = ".")
     {
-        return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                   QDir::NoDotAndDotDot);
     }
     // The message of a file that cannot be created, whatever reason the system gives.
     auto CannotCreate(const std::string &name) const
@@ -225,6 +227,33 @@ TEST_F(FilesTest, WritesAndReadsEveryByteAndReplacesOnlyOnCommit)
     writer.Commit();
     EXPECT_EQ(ReadFileBytes("prog.nc"), "new text");
     EXPECT_EQ(Entries(), QStringList{"prog.nc"});
+}
+
+TEST_F(FilesTest, WritesThroughLinksAndIntoWhatIsNotAFile)
+{
+    // A link stays a link; the file it names takes the bytes, atomically.
+    WriteFileAtomic("real.nc", "old");
+    ASSERT_EQ(symlink("real.nc", "link.nc"), 0);
+    WriteFileAtomic("link.nc", "new");
+    struct stat st {};
+    ASSERT_EQ(lstat("link.nc", &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadFileBytes("real.nc"), "new");
+    // A link to a name with no file yet creates that file.
+    ASSERT_EQ(symlink("later.nc", "dangling.nc"), 0);
+    WriteFileAtomic("dangling.nc", "made");
+    EXPECT_EQ(ReadFileBytes("later.nc"), "made");
+
+    // A pipe (as a device like /dev/null) is written to, never replaced by a file.
+    ASSERT_EQ(mkfifo("pipe", 0600), 0);
+    std::string received;
+    std::thread reader([&received] { received = ReadFileBytes("pipe"); });
+    WriteFileAtomic("pipe", "through the pipe");
+    reader.join();
+    EXPECT_EQ(received, "through the pipe");
+    ASSERT_EQ(lstat("pipe", &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(Entries(), (QStringList{"dangling.nc", "later.nc", "link.nc", "pipe", "real.nc"}));
 }
 
 TEST_F(FilesTest, NamesTheAbsolutePathOfAFileThatCannotBeOpenedOrCreated)

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <sys/stat.h>
 
 #include "files/file_error.h"
 
@@ -46,18 +47,50 @@ std::string ReadFileBytes(const QString &path, std::size_t maxBytes)
     return bytes;
 }
 
-struct AtomicFileWriter::Impl {
-    explicit Impl(const QString &path) : file(path) {}
-    QSaveFile file;
+// What the new file takes the place of. A link is followed, so that the link stays and the
+// file it names is replaced. Something that is not a file (a device such as /dev/null, a pipe,
+// a socket) is written to as it is: putting a new file in its place would replace the device
+// itself, and there is no former contents to keep.
+struct Target {
+    QString path;
+    bool direct = false;
 };
 
-AtomicFileWriter::AtomicFileWriter(const QString &path) : m_impl(std::make_unique<Impl>(path))
+Target TargetOf(const QString &path)
+{
+    const QFileInfo info(path);
+    Target target{path, false};
+    if (info.isSymLink()) {
+        // The file at the end of the links, or, for a link to nothing yet, the name it gives.
+        const QString resolved =
+            info.exists() ? info.canonicalFilePath() : info.symLinkTarget();
+        if (!resolved.isEmpty())
+            target.path = resolved;
+    }
+    struct stat st {};
+    if (::stat(QFile::encodeName(target.path).constData(), &st) == 0 && !S_ISREG(st.st_mode) &&
+        !S_ISDIR(st.st_mode))
+        target.direct = true;
+    return target;
+}
+
+struct AtomicFileWriter::Impl {
+    explicit Impl(const Target &t) : direct(t.direct), save(t.path), file(t.path) {}
+    bool direct;
+    QSaveFile save;
+    QFile file;
+    QFileDevice &device() { return direct ? static_cast<QFileDevice &>(file) : save; }
+};
+
+AtomicFileWriter::AtomicFileWriter(const QString &path)
+    : m_impl(std::make_unique<Impl>(TargetOf(path)))
 {
     // Unbuffered: every write reaches the file at once and reports a short count when the
     // disk is full. (Buffered, the flush inside commit() lets such a failure pass, and a
     // truncated file would replace the old one.)
-    if (!m_impl->file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw FileError::CannotCreate(AbsolutePath(path), m_impl->file.errorString().toStdString());
+    if (!m_impl->device().open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw FileError::CannotCreate(AbsolutePath(path),
+                                      m_impl->device().errorString().toStdString());
 }
 
 // An uncommitted QSaveFile removes its temporary file and leaves the target alone.
@@ -66,15 +99,22 @@ AtomicFileWriter::~AtomicFileWriter() = default;
 void AtomicFileWriter::Write(std::string_view bytes)
 {
     const auto size = static_cast<qint64>(bytes.size());
-    if (m_impl->file.write(bytes.data(), size) != size) {
-        m_impl->file.cancelWriting();
+    if (m_impl->device().write(bytes.data(), size) != size) {
+        if (!m_impl->direct)
+            m_impl->save.cancelWriting();
         throw FileError::WriteFailed();
     }
 }
 
 void AtomicFileWriter::Commit()
 {
-    if (!m_impl->file.commit())
+    if (m_impl->direct) {
+        m_impl->file.close();
+        if (m_impl->file.error() != QFileDevice::NoError)
+            throw FileError::WriteFailed();
+        return;
+    }
+    if (!m_impl->save.commit())
         throw FileError::WriteFailed();
 }
 
