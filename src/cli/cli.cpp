@@ -252,6 +252,12 @@ void WritePlot(const Options &options, std::span<const std::string_view> source,
                const LineList &result, const CheckReport *check)
 {
     if (!QGuiApplication::instance()) {
+        // Qt's own notes (a runtime folder not set, fonts) are no concern of this tool's
+        // users: only its failures reach standard error.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::fprintf(stderr, "korvane-cli: %s\n", text.toLocal8Bit().constData());
+        });
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
         static char name[] = "korvane-cli";

@@ -315,6 +315,16 @@ void PaintScene(QPainter &painter, const QRectF &viewport, const PlotScene &scen
     painter.drawLines(batches.rapid.data(), static_cast<int>(batches.rapid.size()));
 
     painter.setRenderHint(QPainter::Antialiasing, true);
+    if (layers.arrows && layers.beneath && !scene.beneath.empty()) {
+        // The program before keeps faint arrows: the way it went beside the way it goes now.
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(plot_colours::kBeneath);
+        for (const PlotArrow &arrow :
+             ArrowsAlong(scene.beneath, transform, viewport, kArrowSpacing * 1.5)) {
+            if (arrow.segment == PlotSegment::Feed)
+                DrawArrow(painter, arrow);
+        }
+    }
     if (layers.arrows) {
         painter.setPen(Qt::NoPen);
         // Where paths lie close together, one arrow in a cell of the spacing's size is enough.
