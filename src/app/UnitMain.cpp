@@ -381,6 +381,11 @@ void TForm1::Guard(const std::function<void()> &command)
     } catch (const std::bad_alloc &) {
         m_dialogs.ShowError(isVisible() ? this : nullptr,
                             ErrorBoxText(QStringLiteral("メモリが不足しています")));
+    } catch (const std::exception &error) {
+        // A fault of the program itself: the command ends with its text, the window stays.
+        m_dialogs.ShowError(isVisible() ? this : nullptr,
+                            ErrorBoxText(QStringLiteral("内部エラー: ") +
+                                         QString::fromLocal8Bit(error.what())));
     }
 }
 

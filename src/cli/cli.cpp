@@ -333,6 +333,10 @@ int RunCli(const std::vector<std::string> &args, std::FILE *in, std::FILE *out, 
     } catch (const std::bad_alloc &) {
         report.stopMessage = "out of memory";
         Print(err, "korvane-cli: out of memory\n");
+    } catch (const std::exception &error) {
+        // Not a failure the tool foresees (a fault of its own): said, never a silent end.
+        report.stopMessage = std::string("internal error: ") + error.what();
+        Print(err, "korvane-cli: " + *report.stopMessage + "\n");
     }
     try {
         WriteReport(options, report);
