@@ -72,7 +72,7 @@ int main(int argc, char **argv)
         alone.push_back(UntilShown(canvas, [&] { canvas.SetInput(program); }));
         auto rewritten = std::make_shared<PreviewInput>();
         rewritten->program = text;
-        rewritten->beneath = text;
+        rewritten->beneath = std::make_shared<const std::string>(text);
         both.push_back(UntilShown(canvas, [&] { canvas.SetInput(rewritten); }));
 
         // A drag of 30 frames and a wheel turn of 30 steps, each frame painted.

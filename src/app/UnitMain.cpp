@@ -351,17 +351,19 @@ void TForm1::UpdatePreview()
     if (!m_preview || !m_preview->isVisible())
         return;
     std::string text = MemoText();
+    const PreviewInput *shown = m_preview->canvas()->input();
     // After an Execute, and as long as the text is its result, the program before it shows
     // beneath with the check's findings.
-    if (m_lastRewrite && m_lastRewrite->program == text) {
-        m_preview->canvas()->SetInput(m_lastRewrite);
-        return;
-    }
-    const PreviewInput *shown = m_preview->canvas()->input();
-    if (shown && shown->beneath.empty() && shown->program == text)
+    const bool result = m_lastRewrite && m_lastRewrite->size == text.size() &&
+                        m_lastRewrite->hash == std::hash<std::string_view>()(text);
+    if (shown && shown->program == text && (shown->beneath != nullptr) == result)
         return;
     auto input = std::make_shared<PreviewInput>();
     input->program = std::move(text);
+    if (result) {
+        input->beneath = m_lastRewrite->before;
+        input->check = *m_lastRewrite->check;
+    }
     m_preview->canvas()->SetInput(std::move(input));
 }
 
@@ -436,7 +438,7 @@ void TForm1::FormDestroy()
         }
         WriteUsualExtension(m_appDir + QStringLiteral("KV.ini"), EditKakutyousi->text());
         ResetState(m_state);
-        m_undoText = std::string();
+        m_undoText = std::make_shared<const std::string>();
     });
 }
 
@@ -518,8 +520,8 @@ void TForm1::Button1Click()
 {
     ClearLineMarks();
     N4->setEnabled(true);
-    m_undoText = MemoText();
-    const std::vector<std::string_view> lines = SplitLines(m_undoText);
+    m_undoText = std::make_shared<const std::string>(MemoText());
+    const std::vector<std::string_view> lines = SplitLines(*m_undoText);
     RewriteSettings settings;
     settings.wholeProgram = CheckBoxOll->isChecked();
     settings.mirrorAxis = static_cast<MirrorAxis>(MirrorIndex());
@@ -545,7 +547,11 @@ void TForm1::Button1Click()
         return;
     }
     SetMemoText(m_state.outputLines.JoinCrLf());
-    m_lastRewrite = std::make_shared<PreviewInput>(PreviewInput{MemoText(), m_undoText, check});
+    // Nothing reads the output lines any more: the text box holds them now.
+    m_state.outputLines = LineList{};
+    const std::string shown = MemoText();
+    m_lastRewrite = LastRewrite{shown.size(), std::hash<std::string_view>()(shown), m_undoText,
+                                std::make_shared<const CheckReport>(check)};
     UpdatePreview();
     if (check.warningCount > 0) {
         m_dialogs.ShowWarning(this, CheckWarningsText(check));
@@ -617,8 +623,8 @@ void TForm1::N4Click()
 {
     // Every line of the snapshot followed by a line break, the last one too.
     std::string text;
-    text.reserve(m_undoText.size() + 64);
-    for (std::string_view line : SplitLines(m_undoText)) {
+    text.reserve(m_undoText->size() + 64);
+    for (std::string_view line : SplitLines(*m_undoText)) {
         text.append(line);
         text.append("\r\n");
     }

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/busy_state.h"
@@ -126,7 +127,8 @@ private:
     PausingDialogs m_dialogs;
     QButtonGroup *m_mirrorButtons = nullptr;
     WorkingState m_state;
-    std::string m_undoText; // UTF-8 text as it stood when the last Execute started
+    // UTF-8 text as it stood when the last Execute started; shared with the preview.
+    std::shared_ptr<const std::string> m_undoText = std::make_shared<const std::string>();
     QString m_currentPath;
     QString m_appDir;
     bool m_batchMode = false;
@@ -136,9 +138,16 @@ private:
     QString m_saveLastName;
     ToolpathPreview *m_preview = nullptr;
     QTimer *m_previewTimer = nullptr;
-    // The last Execute's result, the text before it and what the check found: the preview
-    // draws them while the text box holds that result.
-    std::shared_ptr<PreviewInput> m_lastRewrite;
+    // The last Execute's result (known by its size and hash, as the text box holds it), the
+    // text before it and what the check found: the preview draws them while the text box
+    // holds that result.
+    struct LastRewrite {
+        std::size_t size = 0;
+        std::size_t hash = 0;
+        std::shared_ptr<const std::string> before;
+        std::shared_ptr<const CheckReport> check;
+    };
+    std::optional<LastRewrite> m_lastRewrite;
 };
 
 /// The text of the standard error box: a full stop is appended when the message's last

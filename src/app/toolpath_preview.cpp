@@ -30,7 +30,8 @@ PlotScene BuildScene(const PreviewInput &input)
 {
     PlotScene scene;
     scene.program = PlotPath::OfLines(SplitLines(input.program));
-    scene.beneath = PlotPath::OfLines(SplitLines(input.beneath));
+    if (input.beneath)
+        scene.beneath = PlotPath::OfLines(SplitLines(*input.beneath));
     scene.marks = MarksOf(input.check, scene.program, scene.beneath);
     return scene;
 }

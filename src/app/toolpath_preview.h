@@ -23,7 +23,7 @@ namespace korvane {
 /// rewrite) and the findings of the check that made it. Texts are UTF-8, one block per line.
 struct PreviewInput {
     std::string program;
-    std::string beneath;
+    std::shared_ptr<const std::string> beneath; // none before an Execute
     CheckReport check;
 };
 
