@@ -159,14 +159,54 @@ TEST(CoordChanged, ToleranceIsHeldInExtendedPrecision)
 }
 
 // Every field at zero, so that Changes() against it lists every non-zero field.
-const BlockRecord kZero{0, 0, 0, 0, 0, 0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0, 0, 0, 0};
+TEST(ModalCodes, WriteTheirDigitAndExchangeForARunBackwards)
+{
+    const struct {
+        int line;
+        Motion motion;
+        char digit;
+        Motion exchanged;
+    } motions[] = {
+        {__LINE__, Motion::Rapid, '0', Motion::Rapid},
+        {__LINE__, Motion::Linear, '1', Motion::Linear},
+        {__LINE__, Motion::Clockwise, '2', Motion::CounterClockwise},
+        {__LINE__, Motion::CounterClockwise, '3', Motion::Clockwise},
+    };
+    for (const auto &row : motions) {
+        SCOPED_TRACE(row.line);
+        EXPECT_EQ(CodeDigit(row.motion), row.digit);
+        EXPECT_EQ(ExchangedArc(row.motion), row.exchanged);
+    }
+    const struct {
+        int line;
+        RadiusComp side;
+        char digit;
+        RadiusComp exchanged;
+    } sides[] = {
+        {__LINE__, RadiusComp::Off, '0', RadiusComp::Off},
+        {__LINE__, RadiusComp::Left, '1', RadiusComp::Right},
+        {__LINE__, RadiusComp::Right, '2', RadiusComp::Left},
+    };
+    for (const auto &row : sides) {
+        SCOPED_TRACE(row.line);
+        EXPECT_EQ(CodeDigit(row.side), row.digit);
+        EXPECT_EQ(ExchangedSide(row.side), row.exchanged);
+    }
+    EXPECT_EQ(CodeDigit(LengthComp::On), '3');
+    EXPECT_EQ(CodeDigit(LengthComp::Off), '9');
+    EXPECT_EQ(CodeDigit(DistanceMode::Incremental), '1');
+}
+
+// The modal codes are zero by default.
+const BlockRecord kZero{0, 0, 0, 0, 0, 0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
 
 std::string MemoryText(const EmitMemory &m)
 {
     std::string out;
     out += std::to_string(m.lastSpindle) + " " + testutil::Real(m.lastFeed) + " ";
     for (long long v : {m.lastSeqNo, m.lastRadiusOffset, m.lastLengthOffset, m.lastTool,
-                        m.lastRadiusComp, m.lastLengthComp, m.lastMotion, m.lastDistanceMode,
+                        static_cast<int>(m.lastRadiusComp), static_cast<int>(m.lastLengthComp),
+                        static_cast<int>(m.lastMotion), static_cast<int>(m.lastDistanceMode),
                         m.lastPositionOffset})
         out += std::to_string(v) + " ";
     return out + testutil::Real(m.lastX) + " " + testutil::Real(m.lastY) + " " +
@@ -184,8 +224,11 @@ TEST(WorkingState, ResetRestoresModalFieldsAndLeavesArcData)
 
     WorkingState s;
     s.currentBlock =
-        BlockRecord{1, 2, 3, 4, 5, 6, 7., 8., 9., 10., 11., 12., 1.5, 2.5, 3.5, 3, 1, 2, 9, 55, 54, true};
-    s.memory = EmitMemory{1, 2, 3, 4, 5, 6, 1, 3, 2, 1, 56, 7., 8., 9.};
+        BlockRecord{1,   2,   3,   4,   5,   6,   7., 8., 9., 10., 11., 12., 1.5, 2.5, 3.5,
+                    Motion::CounterClockwise, DistanceMode::Incremental, RadiusComp::Right,
+                    LengthComp::Off, 55, 54, true};
+    s.memory = EmitMemory{1, 2, 3, 4, 5, 6, RadiusComp::Left, LengthComp::On, Motion::Clockwise,
+                          DistanceMode::Incremental, 56, 7., 8., 9.};
     s.blockList.resize(3);
     s.outputLines.Append("M30");
     s.programHeader = "O1";

@@ -76,10 +76,10 @@ std::string MemorySummary(const EmitMemory &m)
     word("D", m.lastRadiusOffset, -1);
     word("H", m.lastLengthOffset, -1);
     word("T", m.lastTool, -1);
-    word("c", m.lastRadiusComp, 0);
-    word("l", m.lastLengthComp, 0);
-    word("m", m.lastMotion, 0);
-    word("d", m.lastDistanceMode, 0);
+    word("c", static_cast<int>(m.lastRadiusComp), 0);
+    word("l", static_cast<int>(m.lastLengthComp), 0);
+    word("m", static_cast<int>(m.lastMotion), 0);
+    word("d", static_cast<int>(m.lastDistanceMode), 0);
     word("G", m.lastPositionOffset, 0);
     coord("X", m.lastX);
     coord("Y", m.lastY);
@@ -102,8 +102,8 @@ constexpr BlockRecord kR1{.feed = 200,
                           .startX = 0,
                           .startY = 0,
                           .startZ = 5,
-                          .motion = 1,
-                          .radiusComp = 1};
+                          .motion = Motion::Linear,
+                          .radiusComp = RadiusComp::Left};
 constexpr BlockRecord kR2{.feed = 200,
                           .spindle = 1000,
                           .radiusOffset = 1,
@@ -111,10 +111,10 @@ constexpr BlockRecord kR2{.feed = 200,
                           .startY = 0,
                           .startZ = 5,
                           .arcI = -10,
-                          .motion = 3,
-                          .radiusComp = 1};
+                          .motion = Motion::CounterClockwise,
+                          .radiusComp = RadiusComp::Left};
 constexpr BlockRecord kR3{
-    .feed = 200, .spindle = 1000, .startX = 20, .startY = 10, .startZ = 5, .motion = 1};
+    .feed = 200, .spindle = 1000, .startX = 20, .startY = 10, .startZ = 5, .motion = Motion::Linear};
 constexpr EmitMemory kAtR3End{.lastX = 30, .lastY = 10, .lastZ = 5};
 
 // A compensated pass at depth -2, with tool 1 and H1 active, to be cut in place.
@@ -127,9 +127,9 @@ constexpr BlockRecord PassRecord(double startX, double startY)
             .startX = startX,
             .startY = startY,
             .startZ = -2,
-            .motion = 1,
-            .radiusComp = 1,
-            .lengthComp = 3};
+            .motion = Motion::Linear,
+            .radiusComp = RadiusComp::Left,
+            .lengthComp = LengthComp::On};
 }
 constexpr BlockRecord kS0 = PassRecord(0, 10);
 constexpr BlockRecord kS1 = PassRecord(0, 0);
@@ -138,9 +138,9 @@ constexpr EmitMemory kAfterS{.lastFeed = 150,
                              .lastRadiusOffset = 1,
                              .lastLengthOffset = 1,
                              .lastTool = 1,
-                             .lastRadiusComp = 1,
-                             .lastLengthComp = 3,
-                             .lastMotion = 1,
+                             .lastRadiusComp = RadiusComp::Left,
+                             .lastLengthComp = LengthComp::On,
+                             .lastMotion = Motion::Linear,
                              .lastX = 10,
                              .lastY = 10,
                              .lastZ = 5};
@@ -148,44 +148,44 @@ constexpr EmitMemory kAfterS{.lastFeed = 150,
 TEST(EmitReversedBlock, WritesWordsAgainstMemory)
 {
     const BlockRecord none{};
-    const BlockRecord cutTo5{.startX = 5, .motion = 1};
-    const BlockRecord cutTo10{.startX = 10, .motion = 1};
+    const BlockRecord cutTo5{.startX = 5, .motion = Motion::Linear};
+    const BlockRecord cutTo10{.startX = 10, .motion = Motion::Linear};
     const BlockRecord steady{.feed = 100,
                              .spindle = 1000,
                              .tool = 1,
                              .startX = 5,
                              .startY = 0,
                              .startZ = -1,
-                             .motion = 1};
+                             .motion = Motion::Linear};
     const BlockRecord steadyPrev{
-        .lengthOffset = 1, .radiusOffset = 1, .radiusComp = 1, .lengthComp = 3};
+        .lengthOffset = 1, .radiusOffset = 1, .radiusComp = RadiusComp::Left, .lengthComp = LengthComp::On};
     const EmitMemory steadyMemory{.lastSpindle = 1000,
                                   .lastFeed = 100,
                                   .lastRadiusOffset = 1,
                                   .lastLengthOffset = 1,
                                   .lastTool = 1,
-                                  .lastRadiusComp = 1,
-                                  .lastLengthComp = 3,
-                                  .lastMotion = 1,
+                                  .lastRadiusComp = RadiusComp::Left,
+                                  .lastLengthComp = LengthComp::On,
+                                  .lastMotion = Motion::Linear,
                                   .lastX = 5,
                                   .lastY = 0,
                                   .lastZ = -1};
-    const BlockRecord toolAndComp{.tool = 2, .startX = 5, .motion = 1};
+    const BlockRecord toolAndComp{.tool = 2, .startX = 5, .motion = Motion::Linear};
     const BlockRecord prevG41G43{
-        .lengthOffset = 2, .radiusOffset = 1, .radiusComp = 1, .lengthComp = 3};
-    const BlockRecord prevG41{.radiusOffset = 1, .radiusComp = 1};
-    const BlockRecord prevG43{.lengthOffset = 2, .lengthComp = 3};
-    const EmitMemory compOn{.lastRadiusOffset = 1, .lastRadiusComp = 1, .lastMotion = 1};
-    const EmitMemory lengthOn{.lastLengthOffset = 1, .lastLengthComp = 3, .lastMotion = 1};
-    const BlockRecord arcIJ{.startX = 5, .startY = 2, .arcI = -5, .arcJ = 1, .motion = 3};
-    const BlockRecord arcR{.startX = 5, .startY = 2, .arcRadius = 5, .arcI = -5, .motion = 2};
-    const BlockRecord arcJOnly{.arcJ = 2, .motion = 2};
+        .lengthOffset = 2, .radiusOffset = 1, .radiusComp = RadiusComp::Left, .lengthComp = LengthComp::On};
+    const BlockRecord prevG41{.radiusOffset = 1, .radiusComp = RadiusComp::Left};
+    const BlockRecord prevG43{.lengthOffset = 2, .lengthComp = LengthComp::On};
+    const EmitMemory compOn{.lastRadiusOffset = 1, .lastRadiusComp = RadiusComp::Left, .lastMotion = Motion::Linear};
+    const EmitMemory lengthOn{.lastLengthOffset = 1, .lastLengthComp = LengthComp::On, .lastMotion = Motion::Linear};
+    const BlockRecord arcIJ{.startX = 5, .startY = 2, .arcI = -5, .arcJ = 1, .motion = Motion::CounterClockwise};
+    const BlockRecord arcR{.startX = 5, .startY = 2, .arcRadius = 5, .arcI = -5, .motion = Motion::Clockwise};
+    const BlockRecord arcJOnly{.arcJ = 2, .motion = Motion::Clockwise};
     const BlockRecord n10To5{.seqNo = 10, .startX = 5};
-    const BlockRecord incremental{.startX = 5, .motion = 1, .distanceMode = 1};
-    const BlockRecord prevG49{.lengthComp = 9};
-    const BlockRecord prevG43H1{.lengthOffset = 1, .lengthComp = 3};
+    const BlockRecord incremental{.startX = 5, .motion = Motion::Linear, .distanceMode = DistanceMode::Incremental};
+    const BlockRecord prevG49{.lengthComp = LengthComp::Off};
+    const BlockRecord prevG43H1{.lengthOffset = 1, .lengthComp = LengthComp::On};
     const BlockRecord prevG40D2{.radiusOffset = 2};
-    const BlockRecord prevG41D2{.radiusOffset = 2, .radiusComp = 1};
+    const BlockRecord prevG41D2{.radiusOffset = 2, .radiusComp = RadiusComp::Left};
     struct Row {
         int line;
         RewriteSettings settings;
@@ -279,33 +279,33 @@ TEST(EmitReversedBlock, WritesWordsAgainstMemory)
          "D1 T2 c1 m1 X5."},
         {__LINE__,
          kWhole,
-         {.lastLengthComp = 3},
+         {.lastLengthComp = LengthComp::On},
          {{{.startX = 5}, {.lengthOffset = 2}, false}},
          "G40H2X5.",
          "H2 X5."},
         // In place only an exact G49 survives: own line beside a compensation word, else inline.
         {__LINE__,
          kSeg,
-         {.lastLengthOffset = 1, .lastRadiusComp = 1, .lastLengthComp = 3},
+         {.lastLengthOffset = 1, .lastRadiusComp = RadiusComp::Left, .lastLengthComp = LengthComp::On},
          {{n10To5, prevG49, false}},
          "G49|N10G40X5.",
          "N10 l9 X5."},
         {__LINE__,
          kSeg,
-         {.lastLengthComp = 3},
+         {.lastLengthComp = LengthComp::On},
          {{n10To5, prevG49, false}},
          "N10G49X5.",
          "N10 l9 X5."},
         {__LINE__,
          kSeg,
-         {.lastLengthComp = 9},
+         {.lastLengthComp = LengthComp::Off},
          {{{.startX = 5}, prevG43, false}},
          "X5.",
          "H2 l3 X5."},
         {__LINE__,
          kSeg,
-         {.lastLengthComp = 3},
-         {{{.startX = 5}, {.lengthOffset = 2, .lengthComp = 9}, false}},
+         {.lastLengthComp = LengthComp::On},
+         {{{.startX = 5}, {.lengthOffset = 2, .lengthComp = LengthComp::Off}, false}},
          "X5.",
          "H2 l9 X5."},
         // A bare cancel forgets its offset number, so the next start names it again.
@@ -328,11 +328,11 @@ TEST(EmitReversedBlock, WritesWordsAgainstMemory)
          "G49X5.|G43H1X10.",
          "H1 l3 m1 X10."},
         // The output is absolute whatever the record's distance mode.
-        {__LINE__, kWhole, {.lastMotion = 1}, {{incremental, none, true}}, "G90G01X5.", "m1 X5."},
-        {__LINE__, kWhole, {.lastMotion = 1}, {{incremental, none, false}}, "X5.", "m1 X5."},
+        {__LINE__, kWhole, {.lastMotion = Motion::Linear}, {{incremental, none, true}}, "G90G01X5.", "m1 X5."},
+        {__LINE__, kWhole, {.lastMotion = Motion::Linear}, {{incremental, none, false}}, "X5.", "m1 X5."},
         // Arcs: always I and J (a mirrored zero is "0"), never with R; no distance-mode word.
-        {__LINE__, kWhole, {.lastMotion = 2}, {{arcJOnly, none, true}}, "G03I0J2.", "m2"},
-        {__LINE__, kWholeX, {.lastMotion = 2}, {{arcJOnly, none, true}}, "G02I0J2.", "m2"},
+        {__LINE__, kWhole, {.lastMotion = Motion::Clockwise}, {{arcJOnly, none, true}}, "G03I0J2.", "m2"},
+        {__LINE__, kWholeX, {.lastMotion = Motion::Clockwise}, {{arcJOnly, none, true}}, "G02I0J2.", "m2"},
         {__LINE__, kWholeY, {}, {{arcIJ, none, false}}, "G03X5.Y-2.I-5.J-1.", "m3 X5. Y2."},
         {__LINE__, kWhole, {}, {{arcR, none, true}}, "G03X5.Y2.R5.", "m2 X5. Y2."},
         {__LINE__, kWholeY, {}, {{arcR, none, false}}, "G02X5.Y-2.R5.", "m2 X5. Y2."},

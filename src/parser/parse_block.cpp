@@ -44,11 +44,11 @@ bool IsCannedCycleValue(long double value)
 
 // An axis word. Incremental words move by a whole number of 0.0001 units from the start.
 // Returns the increment in those units (0 for an absolute word).
-std::int64_t ApplyAxis(std::string_view number, std::uint8_t distanceMode, double start,
+std::int64_t ApplyAxis(std::string_view number, DistanceMode distanceMode, double start,
                        double &end)
 {
     const long double value = ConvertReal(number);
-    if (distanceMode == 0) {
+    if (distanceMode == DistanceMode::Absolute) {
         end = static_cast<double>(value);
         return 0;
     }
@@ -77,15 +77,15 @@ double OffsetFromEnd(double start, double end, double offset)
     return StoreReal((static_cast<long double>(start) - end) + offset);
 }
 
-// The G words matched by their whole text; anything else is 0 (no effect).
-int GCode(std::string_view word)
+// The number of a G word that this parser acts on by its whole text ("G1" and "G01", never
+// "G001" or "G1.0"); nullopt for any other word.
+std::optional<int> WholeTextGNumber(std::string_view n)
 {
-    const std::string_view n = word.substr(1);
     if (n.size() == 1 && n[0] >= '0' && n[0] <= '3')
-        return n[0] - '0' + 100; // G0 .. G3
+        return n[0] - '0'; // G0 .. G3
     if (n.size() == 2) {
         if (n[0] == '0' && n[1] >= '0' && n[1] <= '3')
-            return n[1] - '0' + 100; // G00 .. G03
+            return n[1] - '0'; // G00 .. G03
         if ((n[0] == '1' && (n[1] == '8' || n[1] == '9')) ||
             (n[0] == '2' && n[1] == '8') || (n[0] == '3' && n[1] == '0') ||
             (n[0] == '4' && ((n[1] >= '0' && n[1] <= '3') || n[1] == '9')) ||
@@ -95,7 +95,7 @@ int GCode(std::string_view word)
     }
     if (n == "284")
         return 284;
-    return 0;
+    return std::nullopt;
 }
 
 // A G word's number text made of up to nine digits only, as nearly every G word is: its value
@@ -113,52 +113,51 @@ std::optional<int> PlainGNumber(std::string_view digits)
     return n;
 }
 
-void ApplyGWord(std::string_view word, BlockRecord &b, std::string_view &message)
+// Whether a G word's number names a canned cycle, by value; throws for a malformed number.
+bool IsCannedCycle(std::string_view number)
 {
-    bool canned;
-    if (const std::optional<int> n = PlainGNumber(word.substr(1)))
-        canned = (*n >= 73 && *n <= 76) || (*n >= 81 && *n <= 89); // the open ranges' integers
-    else
-        canned = IsCannedCycleValue(ConvertReal(word.substr(1)));
-    const int code = GCode(word);
-    if (code == 284 || canned)
-        message = kMsgCannedCycle;
+    if (const std::optional<int> n = PlainGNumber(number))
+        return (*n >= 73 && *n <= 76) || (*n >= 81 && *n <= 89); // the open ranges' integers
+    return IsCannedCycleValue(ConvertReal(number));
+}
+
+// The effect of a G code matched by its whole text.
+void ApplyGCode(int code, BlockRecord &b, std::string_view &message)
+{
     switch (code) {
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+        b.motion = static_cast<Motion>(code); // the enumerators are the codes' digits
+        break;
     case 18:
         message = kMsgPlaneG18;
         break;
     case 19:
         message = kMsgPlaneG19;
         break;
-    case 100:
-    case 101:
-    case 102:
-    case 103:
-        b.motion = static_cast<std::uint8_t>(code - 100);
-        break;
-    case 40:
-        b.radiusComp = 0;
-        b.radiusOffset = -1;
-        break;
-    case 41:
-    case 42:
-        b.radiusComp = static_cast<std::uint8_t>(code - 40);
-        break;
-    case 43:
-        b.lengthComp = 3;
-        break;
-    case 49:
-        b.lengthComp = 9;
-        b.lengthOffset = -1;
-        break;
-    case 90:
-    case 91:
-        b.distanceMode = static_cast<std::uint8_t>(code - 90);
-        break;
     case 28:
     case 30:
     case 53:
         b.machineReference = true;
+        break;
+    case 40:
+        b.radiusComp = RadiusComp::Off;
+        b.radiusOffset = -1;
+        break;
+    case 41:
+        b.radiusComp = RadiusComp::Left;
+        break;
+    case 42:
+        b.radiusComp = RadiusComp::Right;
+        break;
+    case 43:
+        b.lengthComp = LengthComp::On;
+        break;
+    case 49:
+        b.lengthComp = LengthComp::Off;
+        b.lengthOffset = -1;
         break;
     case 54:
     case 55:
@@ -168,9 +167,27 @@ void ApplyGWord(std::string_view word, BlockRecord &b, std::string_view &message
     case 59:
         b.workOffset = static_cast<std::uint8_t>(code);
         break;
+    case 90:
+        b.distanceMode = DistanceMode::Absolute;
+        break;
+    case 91:
+        b.distanceMode = DistanceMode::Incremental;
+        break;
+    case 284:
+        message = kMsgCannedCycle;
+        break;
     default:
         break;
     }
+}
+
+void ApplyGWord(std::string_view word, BlockRecord &b, std::string_view &message)
+{
+    const std::string_view number = word.substr(1);
+    if (IsCannedCycle(number))
+        message = kMsgCannedCycle;
+    if (const std::optional<int> code = WholeTextGNumber(number))
+        ApplyGCode(*code, b, message);
 }
 
 } // namespace

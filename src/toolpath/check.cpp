@@ -143,8 +143,8 @@ unsigned CompareConditions(const CutConditions &r, const CutConditions &s,
     }
     if (s.tool >= 0 && r.tool != s.tool)
         bits |= kToolBit;
-    if (s.lengthComp != LengthComp::Unknown) {
-        const bool on = s.lengthComp == LengthComp::Positive || s.lengthComp == LengthComp::Negative;
+    if (s.lengthComp != LengthCompState::Unknown) {
+        const bool on = s.lengthComp == LengthCompState::Positive || s.lengthComp == LengthCompState::Negative;
         if (r.lengthComp != s.lengthComp ||
             (on && s.lengthOffset >= 0 && r.lengthOffset != s.lengthOffset))
             bits |= kLengthBit;

@@ -68,14 +68,14 @@ std::string LengthText(const CutConditions &c)
 {
     std::string text;
     switch (c.lengthComp) {
-    case LengthComp::Unknown:
+    case LengthCompState::Unknown:
         return "指令なし";
-    case LengthComp::Off:
+    case LengthCompState::Off:
         return "G49（なし）";
-    case LengthComp::Positive:
+    case LengthCompState::Positive:
         text = "G43";
         break;
-    case LengthComp::Negative:
+    case LengthCompState::Negative:
         text = "G44";
         break;
     }

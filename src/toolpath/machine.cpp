@@ -283,13 +283,13 @@ void Machine::ApplyModes(const Words &words, std::uint32_t index, MoveSink &sink
         case 430:
         case 431:
         case 434:
-            c.lengthComp = LengthComp::Positive;
+            c.lengthComp = LengthCompState::Positive;
             break;
         case 440:
-            c.lengthComp = LengthComp::Negative;
+            c.lengthComp = LengthCompState::Negative;
             break;
         case 490:
-            c.lengthComp = LengthComp::Off;
+            c.lengthComp = LengthCompState::Off;
             break;
         case 530:
             oneShot = OneShot::MachineCoordinates;

@@ -41,7 +41,7 @@ enum class Plane : std::uint8_t { XY, ZX, YZ };
 enum class Spindle : std::uint8_t { Unknown, Stopped, Clockwise, CounterClockwise };
 
 /// Tool length compensation: Unknown until a program states it.
-enum class LengthComp : std::uint8_t { Unknown, Off, Positive, Negative };
+enum class LengthCompState : std::uint8_t { Unknown, Off, Positive, Negative };
 
 enum class CompSide : std::uint8_t { Off, Left, Right };
 
@@ -88,7 +88,7 @@ struct CutConditions {
     double feed = kUnknown; // F in force
     double spindleSpeed = kUnknown;
     Spindle spindle = Spindle::Unknown;
-    LengthComp lengthComp = LengthComp::Unknown;
+    LengthCompState lengthComp = LengthCompState::Unknown;
     CompSide compStart = CompSide::Off; // cutter compensation at the move's start
     CompSide compEnd = CompSide::Off;   // and at its end (they differ on start-up and cancel)
     std::int32_t tool = -1;             // the tool in the spindle (the T of the last M06)

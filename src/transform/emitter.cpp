@@ -15,7 +15,9 @@ struct Words {
     bool feed = false, spindle = false, seq = false, d = false, h = false, tool = false;
     bool comp = false, length = false, x = false, y = false, z = false;
     bool mode = false, motion = false, offset = false;
-    int compDigit = 0, lengthDigit = 0, motionDigit = 0;
+    RadiusComp compCode = RadiusComp::Off;
+    LengthComp lengthCode = LengthComp::NotSeen;
+    Motion motionCode = Motion::Rapid;
 };
 
 void AppendInt(std::string &out, std::int32_t value)
@@ -24,9 +26,9 @@ void AppendInt(std::string &out, std::int32_t value)
     out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
 }
 
-void AppendCode(std::string &out, const char *prefix, int digit)
+template <typename Code> void AppendCode(std::string &out, const char *stem, Code code)
 {
-    out.append(prefix).push_back(static_cast<char>('0' + digit));
+    out.append(stem).push_back(CodeDigit(code));
 }
 
 // A coordinate word is written when the value is known and differs from the memory.
@@ -100,30 +102,30 @@ void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool fir
         m.lastSpindle = cur.spindle;
         w.spindle = true;
     }
-    if (toolChange && prev.lengthComp != 0 && prev.lengthOffset != -1) {
+    if (toolChange && prev.lengthComp != LengthComp::NotSeen && prev.lengthOffset != -1) {
         m.lastLengthOffset = prev.lengthOffset;
         w.h = true;
     }
 
-    const int comp = prev.radiusComp;
-    if (comp != m.lastRadiusComp || (firstOfRun && m.lastRadiusComp != 0)) {
+    const RadiusComp comp = prev.radiusComp;
+    if (comp != m.lastRadiusComp || (firstOfRun && m.lastRadiusComp != RadiusComp::Off)) {
         m.lastRadiusComp = comp;
         w.comp = true;
         // Running a path backwards puts the cutter on the other side of it; a mirror image
         // swaps the side once more, so only the unmirrored rewrite exchanges G41 and G42.
-        w.compDigit = axis == MirrorAxis::None ? (comp == 1 ? 2 : comp == 2 ? 1 : 0) : comp;
-        if (w.compDigit == 0 && !w.d)
+        w.compCode = axis == MirrorAxis::None ? ExchangedSide(comp) : comp;
+        if (w.compCode == RadiusComp::Off && !w.d)
             m.lastRadiusOffset = -1; // a bare G40: the next start must name its D again
     }
-    const int length = prev.lengthComp;
+    const LengthComp length = prev.lengthComp;
     // A new H under G43 takes effect only with its G43; a new tool needs its offset anew.
     const bool lengthAgain =
-        whole && length != 0 && (toolChange || (newH && length == 3));
+        whole && length != LengthComp::NotSeen && (toolChange || (newH && length == LengthComp::On));
     if (length != m.lastLengthComp || lengthAgain) {
         m.lastLengthComp = length;
         w.length = true;
-        w.lengthDigit = length;
-        if (length == 9 && !w.h)
+        w.lengthCode = length;
+        if (length == LengthComp::Off && !w.h)
             m.lastLengthOffset = -1; // a bare G49
     }
 
@@ -132,16 +134,15 @@ void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool fir
     w.z = DecideCoord(cur.startZ, m.lastZ);
 
     // The output is always absolute: incremental input has been resolved to positions.
-    if (m.lastDistanceMode != 0 || firstOfRun) {
-        m.lastDistanceMode = 0;
+    if (m.lastDistanceMode != DistanceMode::Absolute || firstOfRun) {
+        m.lastDistanceMode = DistanceMode::Absolute;
         w.mode = true;
     }
     if (cur.motion != m.lastMotion || firstOfRun) {
         m.lastMotion = cur.motion;
         w.motion = true;
-        w.motionDigit = cur.motion;
-        if (axis == MirrorAxis::None && (cur.motion == 2 || cur.motion == 3))
-            w.motionDigit = 5 - cur.motion; // an arc run backwards turns the other way
+        // An arc run backwards turns the other way; a mirror image turns it back.
+        w.motionCode = axis == MirrorAxis::None ? ExchangedArc(cur.motion) : cur.motion;
     }
     // The reversed move goes to prev's end point, whose numbers belong to prev's offset.
     if (whole && prev.positionOffset != 0 && prev.positionOffset != m.lastPositionOffset) {
@@ -154,7 +155,7 @@ void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool fir
         // the depth; only a bare cancel of length compensation is kept.
         w.tool = false;
         w.z = false;
-        w.length = w.length && w.lengthDigit == 9 && !w.h;
+        w.length = w.length && w.lengthCode == LengthComp::Off && !w.h;
     }
 
     auto appendSpindle = [&] {
@@ -174,7 +175,7 @@ void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool fir
         return;
 
     auto appendLength = [&] {
-        AppendCode(line, "G4", w.lengthDigit);
+        AppendCode(line, "G4", w.lengthCode);
         if (w.h) {
             line.push_back('H');
             AppendInt(line, prev.lengthOffset);
@@ -216,7 +217,7 @@ void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool fir
         AppendInt(line, cur.seqNo);
     }
     if (w.comp) {
-        AppendCode(line, "G4", w.compDigit);
+        AppendCode(line, "G4", w.compCode);
         if (w.d) {
             line.push_back('D');
             AppendInt(line, prev.radiusOffset);
@@ -227,7 +228,7 @@ void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool fir
     if (w.mode && !radiusArc && !centreArc)
         line.append("G90");
     if (w.motion)
-        AppendCode(line, "G0", w.motionDigit);
+        AppendCode(line, "G0", w.motionCode);
     if (w.x)
         AppendCoordWord(line, 'X', axis == MirrorAxis::X ? -cur.startX : cur.startX);
     if (w.y)
