@@ -13,7 +13,7 @@ namespace korvane {
 namespace {
 
 // A line keeps at most this many words; the byte that would begin one more ends the walk.
-constexpr int kMaxWords = 29;
+constexpr std::size_t kMaxWords = 29;
 
 // The twelve bytes that continue a word: the digits, "-" and ".".
 constexpr auto kNumberChars = [] {
@@ -190,118 +190,163 @@ void ApplyGWord(std::string_view word, BlockRecord &b, std::string_view &message
         ApplyGCode(*code, b, message);
 }
 
-} // namespace
+// The words of one line. Every byte that is not a number character begins a word; number
+// characters extend it, and those before the first word are dropped.
+class LineWords {
+public:
+    explicit LineWords(std::string_view line) : m_line(line)
+    {
+        std::size_t end = line.size();
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (IsNumberChar(line[i]))
+                continue;
+            if (m_count == kMaxWords) {
+                end = i;
+                break;
+            }
+            m_starts[m_count++] = i;
+        }
+        m_starts[m_count] = end;
+    }
 
-ParseVerdict ParseBlock(std::string_view line, bool wholeProgram, BlockRecord &b,
-                        std::string &programHeader)
+    std::size_t size() const { return m_count; }
+    std::string_view operator[](std::size_t k) const
+    {
+        return m_line.substr(m_starts[k], m_starts[k + 1] - m_starts[k]);
+    }
+
+private:
+    std::string_view m_line;
+    std::array<std::size_t, kMaxWords + 1> m_starts{}; // and where the last word ends
+    std::size_t m_count = 0;
+};
+
+// What the address pass met besides the values it stored.
+struct AddressPass {
+    bool incrementalXY = false; // an incremental X or Y word that moves
+    bool axisRead = false;
+};
+
+void ApplyAxisWord(char letter, std::string_view number, BlockRecord &b, AddressPass &pass)
+{
+    pass.axisRead = true;
+    switch (letter) {
+    case 'X':
+        pass.incrementalXY |= ApplyAxis(number, b.distanceMode, b.startX, b.endX) != 0;
+        break;
+    case 'Y':
+        pass.incrementalXY |= ApplyAxis(number, b.distanceMode, b.startY, b.endY) != 0;
+        break;
+    default:
+        ApplyAxis(number, b.distanceMode, b.startZ, b.endZ);
+        break;
+    }
+}
+
+// An I or J word. Offsets in the text run from the start point to the centre; they are stored
+// from the end point known at this word. The word's value is rounded to a double first. An arc
+// given by one of them alone has 0 for the other, moved the same way.
+void ApplyCentreWord(char letter, std::string_view number, std::string_view code, BlockRecord &b)
+{
+    const auto value = static_cast<double>(ConvertReal(number));
+    if (letter == 'I') {
+        b.arcI = OffsetFromEnd(b.startX, b.endX, value);
+        if (!Contains(code, 'J'))
+            b.arcJ = OffsetFromEnd(b.startY, b.endY, 0.0);
+    } else {
+        b.arcJ = OffsetFromEnd(b.startY, b.endY, value);
+        if (!Contains(code, 'I'))
+            b.arcI = OffsetFromEnd(b.startX, b.endX, 0.0);
+    }
+}
+
+// The field an integer word sets, or nullptr for a letter that sets none.
+std::int32_t *IntegerField(char letter, BlockRecord &b)
+{
+    switch (letter) {
+    case 'S':
+        return &b.spindle;
+    case 'T':
+        return &b.tool;
+    case 'N':
+        return &b.seqNo;
+    case 'H':
+        return &b.lengthOffset;
+    case 'D':
+        return &b.radiusOffset;
+    default:
+        return nullptr;
+    }
+}
+
+void ApplyAddressWord(std::string_view word, std::string_view code, BlockRecord &b,
+                      std::string &programHeader, AddressPass &pass)
+{
+    const char letter = word[0];
+    const std::string_view number = word.substr(1);
+    switch (letter) {
+    case 'O':
+        programHeader.assign(word);
+        break;
+    case 'X':
+    case 'Y':
+    case 'Z':
+        // On a move to the machine's reference the axis words are not work positions.
+        if (!b.machineReference)
+            ApplyAxisWord(letter, number, b, pass);
+        break;
+    case 'R':
+        b.arcRadius = static_cast<double>(ConvertReal(number));
+        break;
+    case 'I':
+    case 'J':
+        ApplyCentreWord(letter, number, code, b);
+        break;
+    case 'F':
+        b.feed = static_cast<double>(ConvertReal(number));
+        break;
+    default:
+        if (std::int32_t *field = IntegerField(letter, b))
+            *field = ConvertInteger(number);
+        break;
+    }
+}
+
+// Resets the fields that belong to one line only.
+void StartLine(BlockRecord &b)
 {
     b.arcRadius = 0.0;
     b.arcI = 0.0;
     b.arcJ = 0.0;
     b.machineReference = false;
-    std::string_view message;
+}
 
+} // namespace
+
+ParseVerdict ParseBlock(std::string_view line, bool wholeProgram, BlockRecord &b,
+                        std::string &programHeader)
+{
+    StartLine(b);
     const std::size_t paren = line.find('(');
     if (paren == 0)
         return {};
-    if (paren != std::string_view::npos)
-        line = line.substr(0, paren);
+    const std::string_view code = line.substr(0, paren);
+    const LineWords words(code);
 
-    // Every byte that is not a number character begins a word; number characters extend it.
-    std::array<std::size_t, kMaxWords + 1> starts{};
-    int count = 0;
-    std::size_t walkEnd = line.size();
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        if (IsNumberChar(line[i]))
-            continue;
-        if (count == kMaxWords) {
-            walkEnd = i;
-            break;
-        }
-        starts[static_cast<std::size_t>(count++)] = i;
+    // G words act on the whole line, whatever their place: all of them come first.
+    std::string_view message;
+    for (std::size_t k = 0; k < words.size(); ++k) {
+        if (words[k][0] == 'G')
+            ApplyGWord(words[k], b, message);
     }
-    starts[static_cast<std::size_t>(count)] = walkEnd;
-    auto word = [&](int k) {
-        const std::size_t from = starts[static_cast<std::size_t>(k)];
-        return line.substr(from, starts[static_cast<std::size_t>(k) + 1] - from);
-    };
+    AddressPass pass;
+    for (std::size_t k = 0; k < words.size(); ++k)
+        ApplyAddressWord(words[k], code, b, programHeader, pass);
 
-    for (int k = 0; k < count; ++k) {
-        std::string_view w = word(k);
-        if (w[0] == 'G')
-            ApplyGWord(w, b, message);
-    }
-
-    bool incrementalXY = false;
-    bool axisRead = false;
-    for (int k = 0; k < count; ++k) {
-        std::string_view w = word(k);
-        std::string_view number = w.substr(1);
-        // On a move to the machine's reference the axis words are not work positions.
-        if ((w[0] == 'X' || w[0] == 'Y' || w[0] == 'Z') && b.machineReference)
-            continue;
-        switch (w[0]) {
-        case 'O':
-            programHeader.assign(w);
-            break;
-        case 'X':
-            incrementalXY |= ApplyAxis(number, b.distanceMode, b.startX, b.endX) != 0;
-            axisRead = true;
-            break;
-        case 'Y':
-            incrementalXY |= ApplyAxis(number, b.distanceMode, b.startY, b.endY) != 0;
-            axisRead = true;
-            break;
-        case 'Z':
-            ApplyAxis(number, b.distanceMode, b.startZ, b.endZ);
-            axisRead = true;
-            break;
-        case 'R':
-            b.arcRadius = static_cast<double>(ConvertReal(number));
-            break;
-        case 'I': {
-            // Offsets in the text run from the start point to the centre; stored from the end
-            // point known at this word. The word's value is rounded to a double first.
-            const auto value = static_cast<double>(ConvertReal(number));
-            b.arcI = OffsetFromEnd(b.startX, b.endX, value);
-            if (!Contains(line, 'J'))
-                b.arcJ = OffsetFromEnd(b.startY, b.endY, 0.0);
-            break;
-        }
-        case 'J': {
-            const auto value = static_cast<double>(ConvertReal(number));
-            b.arcJ = OffsetFromEnd(b.startY, b.endY, value);
-            if (!Contains(line, 'I'))
-                b.arcI = OffsetFromEnd(b.startX, b.endX, 0.0);
-            break;
-        }
-        case 'F':
-            b.feed = static_cast<double>(ConvertReal(number));
-            break;
-        case 'S':
-            b.spindle = ConvertInteger(number);
-            break;
-        case 'T':
-            b.tool = ConvertInteger(number);
-            break;
-        case 'N':
-            b.seqNo = ConvertInteger(number);
-            break;
-        case 'H':
-            b.lengthOffset = ConvertInteger(number);
-            break;
-        case 'D':
-            b.radiusOffset = ConvertInteger(number);
-            break;
-        default:
-            break;
-        }
-    }
-    if (axisRead)
+    if (pass.axisRead)
         b.positionOffset = b.workOffset; // the numbers just read belong to this offset
-    if (incrementalXY && !wholeProgram)
+    if (pass.incrementalXY && !wholeProgram)
         message = kMsgIncremental;
-
     if (message.empty())
         return {};
     return {false, message};
