@@ -420,8 +420,35 @@ TEST(RetargetApproach, RewritesTheLastXAndTheLastY)
     for (const Row &row : rows) {
         SCOPED_TRACE(testing::Message() << "row at line " << row.line);
         LineList lines = MakeLines(row.before);
-        RetargetApproach(lines, row.x, row.y);
+        LastAxisLines seen;
+        RetargetApproach(lines, seen, row.x, row.y);
         EXPECT_EQ(Joined(lines), row.after);
+    }
+}
+
+TEST(RetargetApproach, FollowsLinesAppendedBetweenCalls)
+{
+    // As in a walk over several passes: each call sees what was appended since the last.
+    struct Step {
+        int line;
+        const char *appended;
+        std::optional<double> x, y;
+        const char *after;
+    };
+    const Step steps[] = {
+        {__LINE__, "G00X0Y0|G01Z-1.", 10, 20, "G00X10.Y20.|G01Z-1."},
+        {__LINE__, "G01X5.|(X Y)", 30, 40, "G00X10.Y40.|G01Z-1.|G01X30.|(X Y)"},
+        {__LINE__, "", 50, 60, "G00X10.Y60.|G01Z-1.|G01X50.|(X Y)"},
+        {__LINE__, "G00Y7.X8.", 1, 2, "G00X10.Y60.|G01Z-1.|G01X50.|(X Y)|G00Y2.X1."},
+    };
+    LineList lines;
+    LastAxisLines seen;
+    for (const Step &step : steps) {
+        SCOPED_TRACE(testing::Message() << "step at line " << step.line);
+        for (std::string_view line : Split(step.appended))
+            lines.Append(line);
+        RetargetApproach(lines, seen, step.x, step.y);
+        EXPECT_EQ(Joined(lines), step.after);
     }
 }
 

@@ -1,6 +1,5 @@
 #include "transform/cutting_segments.h"
 
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -11,41 +10,10 @@
 namespace korvane {
 namespace {
 
-constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
 bool IsRunChar(char c)
 {
     return (c >= '0' && c <= '9') || c == '-' || c == '.';
 }
-
-bool HoldsLetter(std::string_view line, char letter)
-{
-    std::string_view code = CodePart(line);
-    return std::memchr(code.data(), letter, code.size()) != nullptr;
-}
-
-// The lines that hold an X or a Y in their NC part, last of each, kept up to date as lines
-// are appended, so that redirecting an approach never walks the whole output.
-struct LetterLines {
-    std::size_t lastX = kNone;
-    std::size_t lastY = kNone;
-    std::size_t scanned = 0;
-
-    void CatchUp(const LineList &lines)
-    {
-        // One pass over each new line's NC part; lines are short, so no library search.
-        for (; scanned < lines.size(); ++scanned) {
-            for (char c : lines[scanned]) {
-                if (c == '(')
-                    break;
-                if (c == 'X')
-                    lastX = scanned;
-                else if (c == 'Y')
-                    lastY = scanned;
-            }
-        }
-    }
-};
 
 // Replaces, in `line`, the number run after the first `letter` of its NC part by the text of
 // `value`. False when the line keeps its text (no such letter, or the letter ends the line).
@@ -64,30 +32,6 @@ bool ReplaceNumber(std::string &line, char letter, double value)
     AppendCoord(number, value);
     line.replace(at + 1, runEnd - at - 1, number);
     return true;
-}
-
-void Retarget(LineList &lines, std::size_t lineX, std::optional<double> x, std::size_t lineY,
-              std::optional<double> y)
-{
-    thread_local std::string text;
-    if (!y)
-        lineY = kNone;
-    if (x && lineX != kNone) {
-        // One rebuild when X and Y stand in the same line, as in the usual approach rapid.
-        text.assign(lines[lineX]);
-        bool changed = ReplaceNumber(text, 'X', *x);
-        if (lineY == lineX) {
-            changed |= ReplaceNumber(text, 'Y', *y);
-            lineY = kNone;
-        }
-        if (changed)
-            lines.Replace(lineX, text);
-    }
-    if (lineY != kNone) {
-        text.assign(lines[lineY]);
-        if (ReplaceNumber(text, 'Y', *y))
-            lines.Replace(lineY, text);
-    }
 }
 
 } // namespace
@@ -125,17 +69,43 @@ std::string MirrorLineText(std::string_view line, MirrorAxis axis)
     return out;
 }
 
-void RetargetApproach(LineList &lines, std::optional<double> x, std::optional<double> y)
+void LastAxisLines::CatchUp(const LineList &lines)
 {
-    std::size_t lineX = kNone;
-    std::size_t lineY = kNone;
-    for (std::size_t i = lines.size(); i-- > 0 && (lineX == kNone || lineY == kNone);) {
-        if (lineX == kNone && HoldsLetter(lines[i], 'X'))
-            lineX = i;
-        if (lineY == kNone && HoldsLetter(lines[i], 'Y'))
-            lineY = i;
+    // One pass over each new line's NC part; lines are short, so no library search.
+    for (; m_read < lines.size(); ++m_read) {
+        for (char c : lines[m_read]) {
+            if (c == '(')
+                break;
+            if (c == 'X')
+                m_x = m_read;
+            else if (c == 'Y')
+                m_y = m_read;
+        }
     }
-    Retarget(lines, lineX, x, lineY, y);
+}
+
+void RetargetApproach(LineList &lines, LastAxisLines &seen, std::optional<double> x,
+                      std::optional<double> y)
+{
+    seen.CatchUp(lines);
+    thread_local std::string text;
+    std::optional<std::size_t> lineY = y ? seen.y() : std::nullopt;
+    if (const std::optional<std::size_t> lineX = x ? seen.x() : std::nullopt) {
+        // One rebuild when X and Y stand in the same line, as in the usual approach rapid.
+        text.assign(lines[*lineX]);
+        bool changed = ReplaceNumber(text, 'X', *x);
+        if (lineY == lineX) {
+            changed |= ReplaceNumber(text, 'Y', *y);
+            lineY.reset();
+        }
+        if (changed)
+            lines.Replace(*lineX, text);
+    }
+    if (lineY) {
+        text.assign(lines[*lineY]);
+        if (ReplaceNumber(text, 'Y', *y))
+            lines.Replace(*lineY, text);
+    }
 }
 
 namespace {
@@ -148,7 +118,7 @@ void WalkSegments(std::span<const std::string_view> lines, long long n, RecordAc
 {
     const MirrorAxis axis = settings.mirrorAxis;
     LineList &out = state.outputLines;
-    LetterLines letters;
+    LastAxisLines approach;
 
     long long resume = -1;
     for (long long i = 0; i < n; ++i) {
@@ -192,8 +162,7 @@ void WalkSegments(std::span<const std::string_view> lines, long long n, RecordAc
             x = axis == MirrorAxis::X ? -endRec.endX : endRec.endX;
         if (IsWritable(endRec.endY))
             y = axis == MirrorAxis::Y ? -endRec.endY : endRec.endY;
-        letters.CatchUp(out);
-        Retarget(out, letters.lastX, x, letters.lastY, y);
+        RetargetApproach(out, approach, x, y);
 
         // The copied lines since the last segment have moved the machine and may have changed
         // its feed: the segment's first block states its position and feed in full.
