@@ -270,6 +270,27 @@ TEST(LineList, AppendReplaceAndJoin)
     EXPECT_EQ(list.TextBytes(), 9u);
     EXPECT_EQ(list.JoinCrLf(), "G00X1.\r\n\r\nM30\r\n");
 
+    // In pieces: each ends with the line that reaches the size asked for.
+    const struct {
+        int line;
+        std::size_t first, bytes;
+        std::size_t next;
+        const char *piece;
+    } pieces[] = {
+        {__LINE__, 0, 1, 1, "G00X1.\r\n"},
+        {__LINE__, 0, 8, 1, "G00X1.\r\n"},
+        {__LINE__, 0, 9, 2, "G00X1.\r\n\r\n"},
+        {__LINE__, 1, 100, 3, "\r\nM30\r\n"},
+        {__LINE__, 3, 100, 3, ""},
+        {__LINE__, 0, 0, 0, ""},
+    };
+    for (const auto &row : pieces) {
+        SCOPED_TRACE(row.line);
+        std::string piece;
+        EXPECT_EQ(list.AppendCrLf(piece, row.first, row.bytes), row.next);
+        EXPECT_EQ(piece, row.piece);
+    }
+
     list.Replace(0, "X2.");             // shorter: in place
     list.Replace(1, "G01Y3.F100");      // longer: moved to the end of the buffer
     list.Replace(2, list[1].substr(3)); // a view into the buffer itself

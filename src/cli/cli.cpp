@@ -90,15 +90,11 @@ void WriteResult(const LineList &lines, TextEncoding encoding, const Options &op
         std::string buffer;
         constexpr std::size_t kPiece = 1 << 20;
         buffer.reserve(kPiece + 4096);
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            buffer.append(lines[i]);
-            buffer.append("\r\n");
-            if (buffer.size() >= kPiece) {
-                write(buffer);
-                buffer.clear();
-            }
+        for (std::size_t next = 0; next < lines.size();) {
+            buffer.clear();
+            next = lines.AppendCrLf(buffer, next, kPiece);
+            write(buffer);
         }
-        write(buffer);
     } else {
         write(EncodeText(lines.JoinCrLf(), encoding));
     }

@@ -83,19 +83,6 @@ std::optional<std::string> Utf8ToLatin1(std::string_view utf8)
 
 } // namespace
 
-const char *EncodingName(TextEncoding encoding)
-{
-    switch (encoding) {
-    case TextEncoding::Utf8:
-        return "UTF-8";
-    case TextEncoding::Cp932:
-        return "CP932";
-    case TextEncoding::Latin1:
-        return "Latin-1";
-    }
-    return "UTF-8";
-}
-
 bool IsValidUtf8(std::string_view bytes)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -214,26 +201,6 @@ std::vector<std::string_view> SplitLines(std::string_view text)
     if (start < n)
         lines.push_back(text.substr(start));
     return lines;
-}
-
-std::string NormalizeLineBreaks(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size() + text.size() / 16);
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const char c = text[i];
-        if (c == '\r') {
-            if (i + 1 < n && text[i + 1] == '\n')
-                ++i;
-            out += "\r\n";
-        } else if (c == '\n') {
-            out += "\r\n";
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out;
 }
 
 } // namespace korvane
