@@ -134,7 +134,12 @@ TEST(FormatCoord, FastPathAgreesWithDigitStringMethod)
             std::string exact;
             detail::AppendCoordExact(exact, signedV);
             if (fast != exact && shown++ < 5)
-                mismatches += testutil::Real(signedV) + ": " + fast + " vs " + exact + "\n";
+                mismatches.append(testutil::Real(signedV))
+                    .append(": ")
+                    .append(fast)
+                    .append(" vs ")
+                    .append(exact)
+                    .append("\n");
         }
     }
     EXPECT_EQ(mismatches, "") << values.size() << " values compared";
@@ -223,12 +228,23 @@ TEST(WorkingState, ResetRestoresModalFieldsAndLeavesArcData)
     EXPECT_EQ(MemoryText(EmitMemory{}), resetMemory);
 
     WorkingState s;
-    s.currentBlock =
-        BlockRecord{1,   2,   3,   4,   5,   6,   7., 8., 9., 10., 11., 12., 1.5, 2.5, 3.5,
-                    Motion::CounterClockwise, DistanceMode::Incremental, RadiusComp::Right,
-                    LengthComp::Off, 55, 54, true};
-    s.memory = EmitMemory{1, 2, 3, 4, 5, 6, RadiusComp::Left, LengthComp::On, Motion::Clockwise,
-                          DistanceMode::Incremental, 56, 7., 8., 9.};
+    s.currentBlock = BlockRecord{1, 2, 3, 4, 5, 6, 7., 8., 9., 10., 11., 12., 1.5, 2.5, 3.5};
+    s.currentBlock.motion = Motion::CounterClockwise;
+    s.currentBlock.distanceMode = DistanceMode::Incremental;
+    s.currentBlock.radiusComp = RadiusComp::Right;
+    s.currentBlock.lengthComp = LengthComp::Off;
+    s.currentBlock.workOffset = 55;
+    s.currentBlock.positionOffset = 54;
+    s.currentBlock.machineReference = true;
+    s.memory = EmitMemory{1, 2, 3, 4, 5, 6};
+    s.memory.lastRadiusComp = RadiusComp::Left;
+    s.memory.lastLengthComp = LengthComp::On;
+    s.memory.lastMotion = Motion::Clockwise;
+    s.memory.lastDistanceMode = DistanceMode::Incremental;
+    s.memory.lastPositionOffset = 56;
+    s.memory.lastX = 7.;
+    s.memory.lastY = 8.;
+    s.memory.lastZ = 9.;
     s.blockList.resize(3);
     s.outputLines.Append("M30");
     s.programHeader = "O1";

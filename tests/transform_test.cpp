@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "model/UnitCall.h"
-#include "record_summary.h"
 #include "model/errors.h"
+#include "record_summary.h"
 #include "transform/cutting_segments.h"
 #include "transform/emitter.h"
 #include "transform/execute.h"
@@ -113,8 +113,12 @@ constexpr BlockRecord kR2{.feed = 200,
                           .arcI = -10,
                           .motion = Motion::CounterClockwise,
                           .radiusComp = RadiusComp::Left};
-constexpr BlockRecord kR3{
-    .feed = 200, .spindle = 1000, .startX = 20, .startY = 10, .startZ = 5, .motion = Motion::Linear};
+constexpr BlockRecord kR3{.feed = 200,
+                          .spindle = 1000,
+                          .startX = 20,
+                          .startY = 10,
+                          .startZ = 5,
+                          .motion = Motion::Linear};
 constexpr EmitMemory kAtR3End{.lastX = 30, .lastY = 10, .lastZ = 5};
 
 // A compensated pass at depth -2, with tool 1 and H1 active, to be cut in place.
@@ -157,8 +161,10 @@ TEST(EmitReversedBlock, WritesWordsAgainstMemory)
                              .startY = 0,
                              .startZ = -1,
                              .motion = Motion::Linear};
-    const BlockRecord steadyPrev{
-        .lengthOffset = 1, .radiusOffset = 1, .radiusComp = RadiusComp::Left, .lengthComp = LengthComp::On};
+    const BlockRecord steadyPrev{.lengthOffset = 1,
+                                 .radiusOffset = 1,
+                                 .radiusComp = RadiusComp::Left,
+                                 .lengthComp = LengthComp::On};
     const EmitMemory steadyMemory{.lastSpindle = 1000,
                                   .lastFeed = 100,
                                   .lastRadiusOffset = 1,
@@ -171,21 +177,30 @@ TEST(EmitReversedBlock, WritesWordsAgainstMemory)
                                   .lastY = 0,
                                   .lastZ = -1};
     const BlockRecord toolAndComp{.tool = 2, .startX = 5, .motion = Motion::Linear};
-    const BlockRecord prevG41G43{
-        .lengthOffset = 2, .radiusOffset = 1, .radiusComp = RadiusComp::Left, .lengthComp = LengthComp::On};
+    const BlockRecord prevG41G43{.lengthOffset = 2,
+                                 .radiusOffset = 1,
+                                 .radiusComp = RadiusComp::Left,
+                                 .lengthComp = LengthComp::On};
     const BlockRecord prevG41{.radiusOffset = 1, .radiusComp = RadiusComp::Left};
     const BlockRecord prevG43{.lengthOffset = 2, .lengthComp = LengthComp::On};
-    const EmitMemory compOn{.lastRadiusOffset = 1, .lastRadiusComp = RadiusComp::Left, .lastMotion = Motion::Linear};
-    const EmitMemory lengthOn{.lastLengthOffset = 1, .lastLengthComp = LengthComp::On, .lastMotion = Motion::Linear};
-    const BlockRecord arcIJ{.startX = 5, .startY = 2, .arcI = -5, .arcJ = 1, .motion = Motion::CounterClockwise};
-    const BlockRecord arcR{.startX = 5, .startY = 2, .arcRadius = 5, .arcI = -5, .motion = Motion::Clockwise};
+    const EmitMemory compOn{
+        .lastRadiusOffset = 1, .lastRadiusComp = RadiusComp::Left, .lastMotion = Motion::Linear};
+    const EmitMemory lengthOn{
+        .lastLengthOffset = 1, .lastLengthComp = LengthComp::On, .lastMotion = Motion::Linear};
+    const BlockRecord arcIJ{
+        .startX = 5, .startY = 2, .arcI = -5, .arcJ = 1, .motion = Motion::CounterClockwise};
+    const BlockRecord arcR{
+        .startX = 5, .startY = 2, .arcRadius = 5, .arcI = -5, .motion = Motion::Clockwise};
     const BlockRecord arcJOnly{.arcJ = 2, .motion = Motion::Clockwise};
     const BlockRecord n10To5{.seqNo = 10, .startX = 5};
-    const BlockRecord incremental{.startX = 5, .motion = Motion::Linear, .distanceMode = DistanceMode::Incremental};
+    const BlockRecord incremental{
+        .startX = 5, .motion = Motion::Linear, .distanceMode = DistanceMode::Incremental};
     const BlockRecord prevG49{.lengthComp = LengthComp::Off};
     const BlockRecord prevG43H1{.lengthOffset = 1, .lengthComp = LengthComp::On};
     const BlockRecord prevG40D2{.radiusOffset = 2};
     const BlockRecord prevG41D2{.radiusOffset = 2, .radiusComp = RadiusComp::Left};
+    const EmitMemory afterLinear{.lastMotion = Motion::Linear};
+    const EmitMemory afterClockwise{.lastMotion = Motion::Clockwise};
     struct Row {
         int line;
         RewriteSettings settings;
@@ -286,7 +301,9 @@ TEST(EmitReversedBlock, WritesWordsAgainstMemory)
         // In place only an exact G49 survives: own line beside a compensation word, else inline.
         {__LINE__,
          kSeg,
-         {.lastLengthOffset = 1, .lastRadiusComp = RadiusComp::Left, .lastLengthComp = LengthComp::On},
+         {.lastLengthOffset = 1,
+          .lastRadiusComp = RadiusComp::Left,
+          .lastLengthComp = LengthComp::On},
          {{n10To5, prevG49, false}},
          "G49|N10G40X5.",
          "N10 l9 X5."},
@@ -328,11 +345,11 @@ TEST(EmitReversedBlock, WritesWordsAgainstMemory)
          "G49X5.|G43H1X10.",
          "H1 l3 m1 X10."},
         // The output is absolute whatever the record's distance mode.
-        {__LINE__, kWhole, {.lastMotion = Motion::Linear}, {{incremental, none, true}}, "G90G01X5.", "m1 X5."},
-        {__LINE__, kWhole, {.lastMotion = Motion::Linear}, {{incremental, none, false}}, "X5.", "m1 X5."},
+        {__LINE__, kWhole, afterLinear, {{incremental, none, true}}, "G90G01X5.", "m1 X5."},
+        {__LINE__, kWhole, afterLinear, {{incremental, none, false}}, "X5.", "m1 X5."},
         // Arcs: always I and J (a mirrored zero is "0"), never with R; no distance-mode word.
-        {__LINE__, kWhole, {.lastMotion = Motion::Clockwise}, {{arcJOnly, none, true}}, "G03I0J2.", "m2"},
-        {__LINE__, kWholeX, {.lastMotion = Motion::Clockwise}, {{arcJOnly, none, true}}, "G02I0J2.", "m2"},
+        {__LINE__, kWhole, afterClockwise, {{arcJOnly, none, true}}, "G03I0J2.", "m2"},
+        {__LINE__, kWholeX, afterClockwise, {{arcJOnly, none, true}}, "G02I0J2.", "m2"},
         {__LINE__, kWholeY, {}, {{arcIJ, none, false}}, "G03X5.Y-2.I-5.J-1.", "m3 X5. Y2."},
         {__LINE__, kWhole, {}, {{arcR, none, true}}, "G03X5.Y2.R5.", "m2 X5. Y2."},
         {__LINE__, kWholeY, {}, {{arcR, none, false}}, "G02X5.Y-2.R5.", "m2 X5. Y2."},
@@ -579,12 +596,14 @@ TEST(ExecuteRewrite, KeepsToolsFeedsCirclesReferencesAndOffsetsRight)
         {__LINE__, kSeg, "G90G00X0Y0Z5.|G01Z-1.F100|X10.|Y10.|G53G00Z0.|X50.|M30",
          "G90G00X10.Y10.Z5.|G01Z-1.F100|G90G01X10.Y0F100|X0|G53G00Z0.|X50.|M30"},
         // Each reversed move goes under the work offset its destination was given in.
-        {__LINE__, kWhole, "G54G90G00X0Y0Z5.|G01Z-1.F100|X10.|G00Z5.|G55X0Y0|G01Z-1.|X10.|"
-                           "G00Z5.|M30",
+        {__LINE__, kWhole,
+         "G54G90G00X0Y0Z5.|G01Z-1.F100|X10.|G00Z5.|G55X0Y0|G01Z-1.|X10.|"
+         "G00Z5.|M30",
          "G55|G90G00X10.Y0Z5.|G90G00F100|Z-1.|G01X0|Z5.|G54|G00X10.|Z-1.|G01X0|Z5.|M30"},
         // A new H under G43 is written with its G43.
-        {__LINE__, kWhole, "G43H1Z50.|G00X0Y0|G01Z-1.F100|X10.|G00Z50.|H2|X20.|G01Z-1.|Y10.|"
-                           "G00Z50.|M30",
+        {__LINE__, kWhole,
+         "G43H1Z50.|G00X0Y0|G01Z-1.F100|X10.|G00Z50.|H2|X20.|G01Z-1.|Y10.|"
+         "G00Z50.|M30",
          "G90G00X20.Y10.Z50.|G43H2G90G00F100|Z-1.|G01Y0|Z50.|G00X10.|G43H1|Z-1.|G01X0|Z50.|"
          "G00|M30"},
     });

@@ -4,10 +4,10 @@
 #include <QStringList>
 #include <optional>
 
+#include "cli/run_report.h"
 #include "files/file_error.h"
 #include "files/text_codec.h"
 #include "files/text_file.h"
-#include "cli/run_report.h"
 #include "model/errors.h"
 #include "toolpath/check.h"
 #include "transform/execute.h"

@@ -1,6 +1,7 @@
 #include "files/text_codec.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <emmintrin.h>
 #include <iconv.h>
@@ -14,7 +15,7 @@ namespace {
 std::optional<std::string> Convert(const char *to, const char *from, std::string_view in)
 {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
+    if (reinterpret_cast<std::intptr_t>(cd) == -1) // iconv_open's "(iconv_t) -1"
         return std::nullopt;
     std::string out(in.size() * 3 / 2 + 16, '\0');
     char *inPtr = const_cast<char *>(in.data());

@@ -38,9 +38,9 @@ struct BlockRecord {
     double endX = UNSET_COORD;
     double endY = UNSET_COORD;
     double endZ = UNSET_COORD;
-    double arcRadius = 0.0;        // R of this line
-    double arcI = 0.0;             // arc centre, X offset from the line's end point
-    double arcJ = 0.0;             // arc centre, Y offset from the line's end point
+    double arcRadius = 0.0; // R of this line
+    double arcI = 0.0;      // arc centre, X offset from the line's end point
+    double arcJ = 0.0;      // arc centre, Y offset from the line's end point
     Motion motion = Motion::Rapid;
     DistanceMode distanceMode = DistanceMode::Absolute;
     RadiusComp radiusComp = RadiusComp::Off;
@@ -97,8 +97,8 @@ inline bool HasZTravel(const BlockRecord &r)
 /// True when the record is an arc by its centre that ends where it starts: a full circle.
 inline bool IsFullCircle(const BlockRecord &r)
 {
-    return IsArc(r.motion) && r.arcRadius == 0.0 &&
-           (r.arcI != 0.0 || r.arcJ != 0.0) && !HasXYTravel(r);
+    return IsArc(r.motion) && r.arcRadius == 0.0 && (r.arcI != 0.0 || r.arcJ != 0.0) &&
+           !HasXYTravel(r);
 }
 
 /// True when the record cuts in the plane: a feed move with X or Y travel, or a full circle.

@@ -23,7 +23,7 @@ enum class LengthComp : std::uint8_t { NotSeen = 0, On = 3, Off = 9 };
 
 /// The digit written after the code's stem ("G0", "G4", "G9"). LengthComp::NotSeen gives "0".
 template <typename Code>
-    requires std::is_enum_v<Code>
+requires std::is_enum_v<Code>
 constexpr char CodeDigit(Code code)
 {
     return static_cast<char>('0' + static_cast<int>(code));

@@ -11,9 +11,9 @@
 namespace korvane {
 namespace {
 
-constexpr double kMatchTolerance = 0.002;   // in position, per axis
-constexpr double kRateTolerance = 0.005;    // feeds and spindle speeds, relative
-constexpr double kHeightTolerance = 0.002;  // for the rapid warnings
+constexpr double kMatchTolerance = 0.002;  // in position, per axis
+constexpr double kRateTolerance = 0.005;   // feeds and spindle speeds, relative
+constexpr double kHeightTolerance = 0.002; // for the rapid warnings
 constexpr std::uint32_t kNoLine = std::numeric_limits<std::uint32_t>::max();
 
 // A mirror image: the mirrored axis changes sign, arcs turn the other way, and the cutter
@@ -77,8 +77,9 @@ template <typename M> std::pair<double, double> ArcMiddle(const M &m)
     }
     if (SamePoint(m.start, m.end, kSamePointTolerance))
         sweep = m.kind == MoveKind::CounterClockwise ? kTurn : -kTurn;
-    const double r = (std::hypot(a0 - m.centreA, b0 - m.centreB) +
-                      std::hypot(a1 - m.centreA, b1 - m.centreB)) / 2;
+    const double r =
+        (std::hypot(a0 - m.centreA, b0 - m.centreB) + std::hypot(a1 - m.centreA, b1 - m.centreB)) /
+        2;
     const double middle = angle0 + sweep / 2;
     return {m.centreA + r * std::cos(middle), m.centreB + r * std::sin(middle)};
 }
@@ -132,19 +133,19 @@ CompSide ExpectedSide(const CutConditions &s, Orientation orientation)
     return orientation == Orientation::Same ? side : OppositeSide(side);
 }
 
-unsigned CompareConditions(const CutConditions &r, const CutConditions &s,
-                           Orientation orientation)
+unsigned CompareConditions(const CutConditions &r, const CutConditions &s, Orientation orientation)
 {
     unsigned bits = 0;
     if (s.spindle == Spindle::Clockwise || s.spindle == Spindle::CounterClockwise) {
-        if (r.spindle != s.spindle || (IsKnown(s.spindleSpeed) &&
-                                       !WithinRate(r.spindleSpeed, s.spindleSpeed)))
+        if (r.spindle != s.spindle ||
+            (IsKnown(s.spindleSpeed) && !WithinRate(r.spindleSpeed, s.spindleSpeed)))
             bits |= kSpindleBit;
     }
     if (s.tool >= 0 && r.tool != s.tool)
         bits |= kToolBit;
     if (s.lengthComp != LengthCompState::Unknown) {
-        const bool on = s.lengthComp == LengthCompState::Positive || s.lengthComp == LengthCompState::Negative;
+        const bool on =
+            s.lengthComp == LengthCompState::Positive || s.lengthComp == LengthCompState::Negative;
         if (r.lengthComp != s.lengthComp ||
             (on && s.lengthOffset >= 0 && r.lengthOffset != s.lengthOffset))
             bits |= kLengthBit;
@@ -232,7 +233,7 @@ struct SourceMove {
     std::uint32_t conditions = 0; // index into SourceRun::conditions
     MoveKind kind = MoveKind::Linear;
     Plane plane = Plane::XY;
-    bool cut = false;      // must be made by the result
+    bool cut = false; // must be made by the result
     bool matched = false;
     bool reported = false; // already the subject of a finding
 };
@@ -240,11 +241,10 @@ struct SourceMove {
 bool SameConditions(const CutConditions &a, const CutConditions &b)
 {
     auto same = [](double x, double y) { return x == y || (!IsKnown(x) && !IsKnown(y)); };
-    return same(a.feed, b.feed) && same(a.spindleSpeed, b.spindleSpeed) &&
-           a.spindle == b.spindle && a.lengthComp == b.lengthComp &&
-           a.compStart == b.compStart && a.compEnd == b.compEnd && a.tool == b.tool &&
-           a.lengthOffset == b.lengthOffset && a.radiusOffset == b.radiusOffset &&
-           a.workOffset == b.workOffset;
+    return same(a.feed, b.feed) && same(a.spindleSpeed, b.spindleSpeed) && a.spindle == b.spindle &&
+           a.lengthComp == b.lengthComp && a.compStart == b.compStart && a.compEnd == b.compEnd &&
+           a.tool == b.tool && a.lengthOffset == b.lengthOffset &&
+           a.radiusOffset == b.radiusOffset && a.workOffset == b.workOffset;
 }
 
 // The source run: its feed moves, mirrored, and the lowest heights it reaches at rapid.
@@ -324,8 +324,8 @@ private:
         if (IsWorkPosition(move.end.z))
             lowestRapidEnd = std::min(lowestRapidEnd, move.end.z);
         if (move.xyTravel) {
-            const double low = IsWorkPosition(move.start.z) ? std::min(move.start.z, move.end.z)
-                                                            : move.end.z;
+            const double low =
+                IsWorkPosition(move.start.z) ? std::min(move.start.z, move.end.z) : move.end.z;
             if (IsWorkPosition(low))
                 lowestRapidTraverse = std::min(lowestRapidTraverse, low);
         }
@@ -344,8 +344,8 @@ public:
     {
         m_cells.reserve(moves.size());
         for (std::size_t i = 0; i < moves.size(); ++i)
-            m_cells.push_back({CellOf(Middle(moves[i].start, moves[i].end)),
-                               static_cast<std::uint32_t>(i)});
+            m_cells.push_back(
+                {CellOf(Middle(moves[i].start, moves[i].end)), static_cast<std::uint32_t>(i)});
         std::sort(m_cells.begin(), m_cells.end());
     }
 
@@ -431,8 +431,8 @@ public:
             return;
         }
         if (move.xyTravel && !HeightKnown(move) && SourceLineCutsAtKnownHeight()) {
-            m_findings.Add(Severity::Error, FindingKind::UnknownPosition, move.line,
-                           m_sourceLine, messages::UnknownHeightInResult(move.line));
+            m_findings.Add(Severity::Error, FindingKind::UnknownPosition, move.line, m_sourceLine,
+                           messages::UnknownHeightInResult(move.line));
             return;
         }
         if (AtHomeHeight(move))
@@ -569,8 +569,12 @@ private:
         double difference = kUnknown;
         if (IsKnown(move.centreA) && IsKnown(move.centreB)) {
             const bool xy = move.plane == Plane::XY;
-            const double a0 = xy ? move.start.x : move.plane == Plane::ZX ? move.start.z : move.start.y;
-            const double b0 = xy ? move.start.y : move.plane == Plane::ZX ? move.start.x : move.start.z;
+            const double a0 = xy                        ? move.start.x
+                              : move.plane == Plane::ZX ? move.start.z
+                                                        : move.start.y;
+            const double b0 = xy                        ? move.start.y
+                              : move.plane == Plane::ZX ? move.start.x
+                                                        : move.start.z;
             const double a1 = xy ? move.end.x : move.plane == Plane::ZX ? move.end.z : move.end.y;
             const double b1 = xy ? move.end.y : move.plane == Plane::ZX ? move.end.x : move.end.z;
             difference = std::fabs(std::hypot(a0 - move.centreA, b0 - move.centreB) -
@@ -587,9 +591,9 @@ private:
         const double low = IsKnown(move.start.z) ? std::min(move.start.z, move.end.z) : move.end.z;
         if (move.xyTravel && std::isfinite(m_source.lowestRapidTraverse) &&
             low < m_source.lowestRapidTraverse - kHeightTolerance) {
-            m_findings.Add(Severity::Warning, FindingKind::RapidTraverseLow, move.line,
-                           m_sourceLine,
-                           messages::RapidTraverseLow(move.line, low, m_source.lowestRapidTraverse));
+            m_findings.Add(
+                Severity::Warning, FindingKind::RapidTraverseLow, move.line, m_sourceLine,
+                messages::RapidTraverseLow(move.line, low, m_source.lowestRapidTraverse));
             return;
         }
         if (IsKnown(move.start.z) && std::isfinite(m_source.lowestRapidEnd) &&

@@ -125,7 +125,9 @@ std::string CutText(const Move &move)
         text = "G03 ";
     text += PointText(move.start, move.end) + " → " + PointText(move.end, move.start);
     if (IsArc(move.kind)) {
-        const char *letters = move.plane == Plane::XY ? "XY" : move.plane == Plane::ZX ? "ZX" : "YZ";
+        const char *letters = move.plane == Plane::XY   ? "XY"
+                              : move.plane == Plane::ZX ? "ZX"
+                                                        : "YZ";
         text += "（中心 ";
         text.push_back(letters[0]);
         text += Number(move.centreA) + " ";
@@ -161,10 +163,11 @@ std::string UnknownStartInSource()
 
 std::string UnknownPositionInResult(std::uint32_t resultLine, bool knownInSource)
 {
-    std::string text = ResultLine(resultLine) +
-                       "の切削は、位置の分からない点から、または分からない点へ動きます。";
+    std::string text =
+        ResultLine(resultLine) + "の切削は、位置の分からない点から、または分からない点へ動きます。";
     if (knownInSource)
-        return text + "元のプログラムでは位置が分かっています。書き換えで位置決めの移動が失われました。";
+        return text +
+               "元のプログラムでは位置が分かっています。書き換えで位置決めの移動が失われました。";
     return text + "元のプログラムで、最初の切削の前に G90 で絶対位置を指令してください。";
 }
 
@@ -199,9 +202,8 @@ std::string LengthOffset(std::uint32_t resultLine, const CutConditions &expected
 std::string WorkOffset(std::uint32_t resultLine, const CutConditions &expected,
                        const CutConditions &actual)
 {
-    return ResultLine(resultLine) + "の切削は、ワーク座標系 " +
-           WorkOffsetName(actual.workOffset) + " で行われます（元の切削は " +
-           WorkOffsetName(expected.workOffset) + "）。";
+    return ResultLine(resultLine) + "の切削は、ワーク座標系 " + WorkOffsetName(actual.workOffset) +
+           " で行われます（元の切削は " + WorkOffsetName(expected.workOffset) + "）。";
 }
 
 std::string Feed(std::uint32_t resultLine, const CutConditions &expected,
@@ -230,8 +232,8 @@ std::string RapidPlunge(std::uint32_t resultLine, double z, double lowestSourceZ
 std::string RapidTraverseLow(std::uint32_t resultLine, double z, double lowestSourceZ)
 {
     return ResultLine(resultLine) + "の早送りは Z" + Number(z) +
-           " の高さで横に動きます。元のプログラムが早送りで横に動くのは Z" +
-           Number(lowestSourceZ) + " 以上です。材料や治具にぶつかるおそれがあります。";
+           " の高さで横に動きます。元のプログラムが早送りで横に動くのは Z" + Number(lowestSourceZ) +
+           " 以上です。材料や治具にぶつかるおそれがあります。";
 }
 
 std::string Unsupported(korvane::Unsupported what)

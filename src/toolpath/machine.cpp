@@ -11,9 +11,9 @@ namespace {
 // the rounding of their ends and of their centre offsets to three decimals.
 constexpr double kArcTolerance = 0.005;
 
-constexpr std::array<double, 23> kPowersOfTen = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr std::array<double, 23> kPowersOfTen = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 bool IsDigit(char c)
 {
@@ -239,7 +239,15 @@ void Machine::ApplyModes(const Words &words, std::uint32_t index, MoveSink &sink
     if (spindleGiven)
         c.spindle = spindle;
 
-    enum class OneShot { None, Dwell, Data, Reference, MachineCoordinates, Shift, Shift0 } oneShot{};
+    enum class OneShot {
+        None,
+        Dwell,
+        Data,
+        Reference,
+        MachineCoordinates,
+        Shift,
+        Shift0
+    } oneShot{};
     bool motionGiven = false;
     WorkOffset offset = c.workOffset;
     for (int k = 0; k < words.gCount; ++k) {
@@ -501,8 +509,7 @@ void Machine::SetArc(Move &move, const Words &words) const
         move.badArc = true;
 }
 
-void Machine::RunReference(const Words &words, std::uint32_t index, MoveSink &sink,
-                           bool machineG53)
+void Machine::RunReference(const Words &words, std::uint32_t index, MoveSink &sink, bool machineG53)
 {
     Move move;
     move.line = index;

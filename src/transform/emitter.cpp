@@ -84,8 +84,7 @@ void DecideValues(const BlockRecord &cur, const BlockRecord &prev, bool whole, E
 
 // A tool change stops the spindle and leaves the new tool without its length offset: both
 // are written again after it.
-void DecideAfterToolChange(const BlockRecord &cur, const BlockRecord &prev, EmitMemory &m,
-                           Words &w)
+void DecideAfterToolChange(const BlockRecord &cur, const BlockRecord &prev, EmitMemory &m, Words &w)
 {
     if (cur.spindle != -1) {
         m.lastSpindle = cur.spindle;
@@ -127,8 +126,7 @@ void DecideLengthComp(const BlockRecord &prev, bool whole, EmitMemory &m, Words 
         m.lastLengthOffset = -1; // a bare G49
 }
 
-void DecideMotion(const BlockRecord &cur, bool firstOfRun, MirrorAxis axis, EmitMemory &m,
-                  Words &w)
+void DecideMotion(const BlockRecord &cur, bool firstOfRun, MirrorAxis axis, EmitMemory &m, Words &w)
 {
     // The output is always absolute: incremental input has been resolved to positions.
     if (m.lastDistanceMode != DistanceMode::Absolute || firstOfRun) {
@@ -173,6 +171,13 @@ Words DecideWords(const BlockRecord &cur, const BlockRecord &prev, bool firstOfR
     return w;
 }
 
+void AppendLength(std::string &line, const Words &w, const BlockRecord &prev)
+{
+    AppendCode(line, "G4", w.lengthCode);
+    if (w.h)
+        AppendInt(line.append("H"), prev.lengthOffset);
+}
+
 // Builds the lines of one block in a reused buffer and appends each to the output.
 class BlockWriter {
 public:
@@ -206,7 +211,7 @@ public:
         // Beside a compensation word the length word stands on a line of its own.
         const bool lengthInLine = m_w.length && !m_w.tool && !m_w.comp;
         if (m_w.length && !m_w.tool && m_w.comp) {
-            Length();
+            AppendLength(m_line, m_w, m_prev);
             EndLine();
         }
         BlockLine(lengthInLine, radiusArc, centreArc);
@@ -232,18 +237,11 @@ private:
         m_line.append("M06");
         EndLine();
         if (m_w.length) {
-            Length();
+            AppendLength(m_line, m_w, m_prev);
             EndLine();
         }
         if (m_w.spindle)
             Spindle();
-    }
-
-    void Length()
-    {
-        AppendCode(m_line, "G4", m_w.lengthCode);
-        if (m_w.h)
-            AppendInt(m_line.append("H"), m_prev.lengthOffset);
     }
 
     void BlockLine(bool withLength, bool radiusArc, bool centreArc)
@@ -256,7 +254,7 @@ private:
                 AppendInt(m_line.append("D"), m_prev.radiusOffset);
         }
         if (withLength)
-            Length();
+            AppendLength(m_line, m_w, m_prev);
         if (m_w.mode && !radiusArc && !centreArc)
             m_line.append("G90");
         if (m_w.motion)
