@@ -29,6 +29,14 @@ constexpr char CodeDigit(Code code)
     return static_cast<char>('0' + static_cast<int>(code));
 }
 
+/// `code` with `a` and `b` exchanged; any other value stays as it is.
+template <typename Code>
+requires std::is_enum_v<Code>
+constexpr Code Exchanged(Code code, Code a, Code b)
+{
+    return code == a ? b : code == b ? a : code;
+}
+
 /// True for the two arc motions.
 constexpr bool IsArc(Motion motion)
 {
@@ -39,17 +47,13 @@ constexpr bool IsArc(Motion motion)
 /// rapid and linear motion stay.
 constexpr Motion ExchangedArc(Motion motion)
 {
-    if (!IsArc(motion))
-        return motion;
-    return motion == Motion::Clockwise ? Motion::CounterClockwise : Motion::Clockwise;
+    return Exchanged(motion, Motion::Clockwise, Motion::CounterClockwise);
 }
 
 /// The compensation side of a path run the other way: left and right exchanged; off stays.
 constexpr RadiusComp ExchangedSide(RadiusComp side)
 {
-    if (side == RadiusComp::Off)
-        return side;
-    return side == RadiusComp::Left ? RadiusComp::Right : RadiusComp::Left;
+    return Exchanged(side, RadiusComp::Left, RadiusComp::Right);
 }
 
 } // namespace korvane

@@ -37,9 +37,9 @@ void Mirror(Move &move, MirrorAxis axis)
         else if (move.plane == Plane::YZ)
             move.centreA = -move.centreA;
     }
-    move.kind = OppositeArc(move.kind);
-    move.conditions.compStart = OppositeSide(move.conditions.compStart);
-    move.conditions.compEnd = OppositeSide(move.conditions.compEnd);
+    move.kind = ExchangedArc(move.kind);
+    move.conditions.compStart = ExchangedSide(move.conditions.compStart);
+    move.conditions.compEnd = ExchangedSide(move.conditions.compEnd);
 }
 
 bool KnownInXY(const Move &move)
@@ -68,7 +68,7 @@ template <typename M> std::pair<double, double> ArcMiddle(const M &m)
     const double angle0 = std::atan2(b0 - m.centreB, a0 - m.centreA);
     double sweep = std::atan2(b1 - m.centreB, a1 - m.centreA) - angle0;
     constexpr double kTurn = 6.283185307179586;
-    if (m.kind == MoveKind::CounterClockwise) {
+    if (m.kind == Motion::CounterClockwise) {
         while (sweep <= 0)
             sweep += kTurn;
     } else {
@@ -76,7 +76,7 @@ template <typename M> std::pair<double, double> ArcMiddle(const M &m)
             sweep -= kTurn;
     }
     if (SamePoint(m.start, m.end, kSamePointTolerance))
-        sweep = m.kind == MoveKind::CounterClockwise ? kTurn : -kTurn;
+        sweep = m.kind == Motion::CounterClockwise ? kTurn : -kTurn;
     const double r =
         (std::hypot(a0 - m.centreA, b0 - m.centreB) + std::hypot(a1 - m.centreA, b1 - m.centreB)) /
         2;
@@ -95,7 +95,7 @@ template <typename S> Orientation CompareGeometry(const Move &r, const S &s)
     if (r.kind == s.kind && SamePoint(r.start, s.start, kMatchTolerance) &&
         SamePoint(r.end, s.end, kMatchTolerance))
         o = Orientation::Same;
-    else if (r.kind == OppositeArc(s.kind) && SamePoint(r.start, s.end, kMatchTolerance) &&
+    else if (r.kind == ExchangedArc(s.kind) && SamePoint(r.start, s.end, kMatchTolerance) &&
              SamePoint(r.end, s.start, kMatchTolerance))
         o = Orientation::Reversed;
     if (o == Orientation::None || !IsArc(r.kind))
@@ -121,16 +121,16 @@ enum ConditionBit : unsigned {
 // compensation starts or ends the move is a transition, whose exact course differs between
 // controls (a cancel on a move without X or Y is taken at once by some, deferred by others),
 // so a transition counts by the side it starts or ends on.
-CompSide ActiveSide(const CutConditions &c)
+RadiusComp ActiveSide(const CutConditions &c)
 {
-    return c.compEnd != CompSide::Off ? c.compEnd : c.compStart;
+    return c.compEnd != RadiusComp::Off ? c.compEnd : c.compStart;
 }
 
 // Run the other way, a cut under compensation has the cutter on the other side of the path.
-CompSide ExpectedSide(const CutConditions &s, Orientation orientation)
+RadiusComp ExpectedSide(const CutConditions &s, Orientation orientation)
 {
-    const CompSide side = ActiveSide(s);
-    return orientation == Orientation::Same ? side : OppositeSide(side);
+    const RadiusComp side = ActiveSide(s);
+    return orientation == Orientation::Same ? side : ExchangedSide(side);
 }
 
 unsigned CompareConditions(const CutConditions &r, const CutConditions &s, Orientation orientation)
@@ -154,9 +154,9 @@ unsigned CompareConditions(const CutConditions &r, const CutConditions &s, Orien
         bits |= kWorkOffsetBit;
     if (IsKnown(s.feed) && !WithinRate(r.feed, s.feed))
         bits |= kFeedBit;
-    const CompSide side = ExpectedSide(s, orientation);
+    const RadiusComp side = ExpectedSide(s, orientation);
     if (ActiveSide(r) != side ||
-        (side != CompSide::Off && s.radiusOffset >= 0 && r.radiusOffset != s.radiusOffset))
+        (side != RadiusComp::Off && s.radiusOffset >= 0 && r.radiusOffset != s.radiusOffset))
         bits |= kCompensationBit;
     return bits;
 }
@@ -231,7 +231,7 @@ struct SourceMove {
     double centreA = kUnknown, centreB = kUnknown;
     std::uint32_t line = 0;
     std::uint32_t conditions = 0; // index into SourceRun::conditions
-    MoveKind kind = MoveKind::Linear;
+    Motion kind = Motion::Linear;
     Plane plane = Plane::XY;
     bool cut = false; // must be made by the result
     bool matched = false;
@@ -259,7 +259,7 @@ public:
 
     void OnMove(const Move &move) override
     {
-        if (move.kind == MoveKind::Rapid) {
+        if (move.kind == Motion::Rapid) {
             NoteRapid(move);
             return;
         }
@@ -426,7 +426,7 @@ public:
 
     void OnMove(const Move &move) override
     {
-        if (move.kind == MoveKind::Rapid) {
+        if (move.kind == Motion::Rapid) {
             CheckRapid(move);
             return;
         }

@@ -94,12 +94,12 @@ std::string FeedText(double feed)
     return "F" + text;
 }
 
-std::string SideText(CompSide side, std::int32_t radiusOffset)
+std::string SideText(RadiusComp side, std::int32_t radiusOffset)
 {
     switch (side) {
-    case CompSide::Left:
+    case RadiusComp::Left:
         return radiusOffset >= 0 ? "G41 D" + std::to_string(radiusOffset) : "G41";
-    case CompSide::Right:
+    case RadiusComp::Right:
         return radiusOffset >= 0 ? "G42 D" + std::to_string(radiusOffset) : "G42";
     default:
         return "G40（なし）";
@@ -119,9 +119,9 @@ std::string SegmentAdvice(bool wholeProgram)
 std::string CutText(const Move &move)
 {
     std::string text;
-    if (move.kind == MoveKind::Clockwise)
+    if (move.kind == Motion::Clockwise)
         text = "G02 ";
-    else if (move.kind == MoveKind::CounterClockwise)
+    else if (move.kind == Motion::CounterClockwise)
         text = "G03 ";
     text += PointText(move.start, move.end) + " → " + PointText(move.end, move.start);
     if (IsArc(move.kind)) {
@@ -213,7 +213,7 @@ std::string Feed(std::uint32_t resultLine, const CutConditions &expected,
            " です（元の切削は " + FeedText(expected.feed) + "）。";
 }
 
-std::string Compensation(std::uint32_t resultLine, CompSide expected, CompSide actual,
+std::string Compensation(std::uint32_t resultLine, RadiusComp expected, RadiusComp actual,
                          std::int32_t expectedRadiusOffset, std::int32_t actualRadiusOffset)
 {
     return ResultLine(resultLine) + "の切削では、工具径補正が " +

@@ -29,7 +29,7 @@ std::string WorkOffset(std::uint32_t resultLine, const CutConditions &expected,
                        const CutConditions &actual);
 std::string Feed(std::uint32_t resultLine, const CutConditions &expected,
                  const CutConditions &actual);
-std::string Compensation(std::uint32_t resultLine, CompSide expected, CompSide actual,
+std::string Compensation(std::uint32_t resultLine, RadiusComp expected, RadiusComp actual,
                          std::int32_t expectedRadiusOffset, std::int32_t actualRadiusOffset);
 std::string RapidPlunge(std::uint32_t resultLine, double z, double lowestSourceZ);
 std::string RapidTraverseLow(std::uint32_t resultLine, double z, double lowestSourceZ);

@@ -280,13 +280,13 @@ void Machine::ApplyModes(const Words &words, std::uint32_t index, MoveSink &sink
             oneShot = OneShot::Reference;
             break;
         case 400:
-            m_sideCommanded = CompSide::Off;
+            m_sideCommanded = RadiusComp::Off;
             break;
         case 410:
-            m_sideCommanded = CompSide::Left;
+            m_sideCommanded = RadiusComp::Left;
             break;
         case 420:
-            m_sideCommanded = CompSide::Right;
+            m_sideCommanded = RadiusComp::Right;
             break;
         case 430:
         case 431:
@@ -449,14 +449,14 @@ void Machine::Emit(Move &move, MoveSink &sink)
 void Machine::RunMotion(const Words &words, std::uint32_t index, MoveSink &sink)
 {
     const PlaneAxes axes = AxesOf(m_plane);
-    const bool arc = m_motion == Motion::Clockwise || m_motion == Motion::CounterClockwise;
+    const bool arc = IsArc(m_motion);
     const bool centreWords = words.Has(axes.offsetA) || words.Has(axes.offsetB);
     if (!words.HasAxis() && !(arc && centreWords))
         return;
 
     Move move;
     move.line = index;
-    move.kind = static_cast<MoveKind>(m_motion);
+    move.kind = m_motion;
     move.plane = m_plane;
     move.start = m_position;
     move.end = Target(words);
@@ -493,7 +493,7 @@ void Machine::SetArc(Move &move, const Words &words) const
         // The centre lies on the chord's bisector, left of the travel for a counter-clockwise
         // arc of at most half a turn; a negative radius asks for the longer arc.
         const double h = std::sqrt(std::max(0.0, r * r - half * half));
-        const double left = move.kind == MoveKind::CounterClockwise ? 1.0 : -1.0;
+        const double left = move.kind == Motion::CounterClockwise ? 1.0 : -1.0;
         const double side = left * (r > 0 ? 1.0 : -1.0);
         move.centreA = (a0 + a1) / 2 - side * h * db / chord;
         move.centreB = (b0 + b1) / 2 + side * h * da / chord;
@@ -513,7 +513,7 @@ void Machine::RunReference(const Words &words, std::uint32_t index, MoveSink &si
 {
     Move move;
     move.line = index;
-    move.kind = MoveKind::Rapid;
+    move.kind = Motion::Rapid;
     if (!machineG53 && words.HasAxis()) {
         // G28 and G30 pass through the point their words name, in work coordinates.
         move.start = m_position;
@@ -524,7 +524,7 @@ void Machine::RunReference(const Words &words, std::uint32_t index, MoveSink &si
     }
     move = Move{};
     move.line = index;
-    move.kind = MoveKind::Rapid;
+    move.kind = Motion::Rapid;
     move.machineReference = true;
     move.start = m_position;
     move.end = m_position;
@@ -551,7 +551,7 @@ void Machine::RunCycle(const Words &words, std::uint32_t index, MoveSink &sink)
         m_cycleBottom = m_incremental ? m_cycleR + words.Get('Z') : words.Get('Z');
     Words xy = words;
     xy.present &= ~(1U << ('Z' - 'A'));
-    auto go = [&](MoveKind kind, Point end) {
+    auto go = [&](Motion kind, Point end) {
         Move move;
         move.line = index;
         move.kind = kind;
@@ -562,15 +562,15 @@ void Machine::RunCycle(const Words &words, std::uint32_t index, MoveSink &sink)
     };
     Point p = Target(xy);
     if (SetsXYTravel(m_position, p))
-        go(MoveKind::Rapid, p);
+        go(Motion::Rapid, p);
     if (!words.Has('X') && !words.Has('Y') && !words.Has('Z'))
         return;
     p.z = m_cycleR;
-    go(MoveKind::Rapid, p);
+    go(Motion::Rapid, p);
     p.z = m_cycleBottom;
-    go(MoveKind::Linear, p);
+    go(Motion::Linear, p);
     p.z = m_cycleToInitial && IsKnown(m_cycleInitialZ) ? m_cycleInitialZ : m_cycleR;
-    go(MoveKind::Rapid, p);
+    go(Motion::Rapid, p);
 }
 
 bool IsFullCircle(const Move &move)
@@ -585,7 +585,7 @@ bool IsFullCircle(const Move &move)
 
 bool IsCut(const Move &move)
 {
-    return move.kind != MoveKind::Rapid && (move.xyTravel || IsFullCircle(move)) &&
+    return move.kind != Motion::Rapid && (move.xyTravel || IsFullCircle(move)) &&
            !AtHomeHeight(move);
 }
 
