@@ -350,6 +350,37 @@ TEST(CheckRewrite, FindsEachKindOfDeparture)
     }
 }
 
+TEST(CheckRewrite, NamesTheConditionThatDiffers)
+{
+    const std::string pass = "G90G0X0Y0Z5.|G1Z-1.F100|X10.|G0Z5.";
+    const struct {
+        int line;
+        std::string source;
+        std::string result;
+        std::string message;
+    } rows[] = {
+        {__LINE__, "S1000M3|" + pass, "S1000M4|" + pass,
+         "書き換えたプログラムの 4 行目の切削では、主軸が M04 S1000 です（元の切削は M03 "
+         "S1000）。"},
+        {__LINE__, "T1M6|" + pass, "T2M6|" + pass,
+         "書き換えたプログラムの 4 行目の切削は、工具 T2 で行われます（元の切削は T1）。"},
+        {__LINE__, "G43H1|" + pass, "G43H2|" + pass,
+         "書き換えたプログラムの 4 行目の切削では、工具長補正が G43 H2 です（元の切削は G43 "
+         "H1）。"},
+        {__LINE__, "G54|" + pass, "G55|" + pass,
+         "書き換えたプログラムの 4 行目の切削は、ワーク座標系 G55 で行われます（元の切削は "
+         "G54）。"},
+        {__LINE__, pass, "G90G0X0Y0Z5.|G1Z-1.F100|X10.F100.6|G0Z5.",
+         "書き換えたプログラムの 3 行目の切削は、送り F100.6 です（元の切削は F100）。"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.line);
+        const CheckReport report = CheckTexts(row.source, row.result, MirrorAxis::None);
+        ASSERT_NE(report.FirstError(), nullptr);
+        EXPECT_EQ(report.FirstError()->message, row.message);
+    }
+}
+
 TEST(CheckRewrite, FindsTheFaultsOfTheUncheckedRewrite)
 {
     // The redirect of the second pass lands in the first reversed pass.

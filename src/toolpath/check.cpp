@@ -117,6 +117,20 @@ enum ConditionBit : unsigned {
     kCompensationBit = 32,
 };
 
+// The conditions reported alike, in the order their findings are made.
+struct ConditionCheck {
+    ConditionBit bit;
+    FindingKind kind;
+    messages::Condition condition;
+};
+constexpr ConditionCheck kConditionChecks[] = {
+    {kSpindleBit, FindingKind::Spindle, messages::Condition::Spindle},
+    {kToolBit, FindingKind::Tool, messages::Condition::Tool},
+    {kLengthBit, FindingKind::Tool, messages::Condition::LengthOffset},
+    {kWorkOffsetBit, FindingKind::WorkOffset, messages::Condition::WorkOffset},
+    {kFeedBit, FindingKind::Feed, messages::Condition::Feed},
+};
+
 // The side the cutter keeps from the path while a move is made under compensation. Where
 // compensation starts or ends the move is a transition, whose exact course differs between
 // controls (a cancel on a move without X or Y is taken at once by some, deferred by others),
@@ -547,16 +561,10 @@ private:
         auto add = [&](FindingKind kind, std::string message) {
             m_findings.Add(Severity::Error, kind, r.line, s.line, std::move(message));
         };
-        if (c.differences & kSpindleBit)
-            add(FindingKind::Spindle, messages::Spindle(r.line, sc, rc));
-        if (c.differences & kToolBit)
-            add(FindingKind::Tool, messages::Tool(r.line, sc, rc));
-        if (c.differences & kLengthBit)
-            add(FindingKind::Tool, messages::LengthOffset(r.line, sc, rc));
-        if (c.differences & kWorkOffsetBit)
-            add(FindingKind::WorkOffset, messages::WorkOffset(r.line, sc, rc));
-        if (c.differences & kFeedBit)
-            add(FindingKind::Feed, messages::Feed(r.line, sc, rc));
+        for (const ConditionCheck &check : kConditionChecks) {
+            if (c.differences & check.bit)
+                add(check.kind, messages::ConditionDiffers(r.line, check.condition, sc, rc));
+        }
         if (c.differences & kCompensationBit) {
             add(FindingKind::Compensation,
                 messages::Compensation(r.line, ExpectedSide(sc, c.orientation), ActiveSide(rc),

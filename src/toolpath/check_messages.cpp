@@ -1,6 +1,7 @@
 #include "toolpath/check_messages.h"
 
 #include <cmath>
+#include <string_view>
 
 #include "model/UnitCall.h"
 
@@ -106,6 +107,46 @@ std::string SideText(RadiusComp side, std::int32_t radiusOffset)
     }
 }
 
+// How a sentence names a condition, before and after its value.
+struct ConditionWording {
+    std::string_view lead;
+    std::string_view tail;
+};
+
+ConditionWording WordingOf(Condition condition)
+{
+    switch (condition) {
+    case Condition::Spindle:
+        return {"では、主軸が ", " です"};
+    case Condition::Tool:
+        return {"は、工具 ", " で行われます"};
+    case Condition::LengthOffset:
+        return {"では、工具長補正が ", " です"};
+    case Condition::WorkOffset:
+        return {"は、ワーク座標系 ", " で行われます"};
+    case Condition::Feed:
+        return {"は、送り ", " です"};
+    }
+    return {};
+}
+
+std::string ConditionText(Condition condition, const CutConditions &c)
+{
+    switch (condition) {
+    case Condition::Spindle:
+        return SpindleText(c);
+    case Condition::Tool:
+        return ToolText(c.tool);
+    case Condition::LengthOffset:
+        return LengthText(c);
+    case Condition::WorkOffset:
+        return WorkOffsetName(c.workOffset);
+    case Condition::Feed:
+        return FeedText(c.feed);
+    }
+    return {};
+}
+
 std::string SegmentAdvice(bool wholeProgram)
 {
     if (wholeProgram)
@@ -178,39 +219,14 @@ std::string UnknownHeightInResult(std::uint32_t resultLine)
            "が指令されず、元の切削の高さで削りません。";
 }
 
-std::string Spindle(std::uint32_t resultLine, const CutConditions &expected,
-                    const CutConditions &actual)
+std::string ConditionDiffers(std::uint32_t resultLine, Condition condition,
+                             const CutConditions &expected, const CutConditions &actual)
 {
-    return ResultLine(resultLine) + "の切削では、主軸が " + SpindleText(actual) +
-           " です（元の切削は " + SpindleText(expected) + "）。";
-}
-
-std::string Tool(std::uint32_t resultLine, const CutConditions &expected,
-                 const CutConditions &actual)
-{
-    return ResultLine(resultLine) + "の切削は、工具 " + ToolText(actual.tool) +
-           " で行われます（元の切削は " + ToolText(expected.tool) + "）。";
-}
-
-std::string LengthOffset(std::uint32_t resultLine, const CutConditions &expected,
-                         const CutConditions &actual)
-{
-    return ResultLine(resultLine) + "の切削では、工具長補正が " + LengthText(actual) +
-           " です（元の切削は " + LengthText(expected) + "）。";
-}
-
-std::string WorkOffset(std::uint32_t resultLine, const CutConditions &expected,
-                       const CutConditions &actual)
-{
-    return ResultLine(resultLine) + "の切削は、ワーク座標系 " + WorkOffsetName(actual.workOffset) +
-           " で行われます（元の切削は " + WorkOffsetName(expected.workOffset) + "）。";
-}
-
-std::string Feed(std::uint32_t resultLine, const CutConditions &expected,
-                 const CutConditions &actual)
-{
-    return ResultLine(resultLine) + "の切削は、送り " + FeedText(actual.feed) +
-           " です（元の切削は " + FeedText(expected.feed) + "）。";
+    const ConditionWording wording = WordingOf(condition);
+    std::string text = ResultLine(resultLine);
+    text.append("の切削").append(wording.lead).append(ConditionText(condition, actual));
+    text.append(wording.tail).append("（元の切削は ").append(ConditionText(condition, expected));
+    return text.append("）。");
 }
 
 std::string Compensation(std::uint32_t resultLine, RadiusComp expected, RadiusComp actual,
