@@ -303,6 +303,13 @@ TEST(CheckRewrite, FindsEachKindOfDeparture)
          "error lost-cut 3/- | error bad-arc -/3 | error extra-cut -/3"},
         {__LINE__, "G0X0Y0Z0|G1F100|G2I5.", "G0X0Y0Z0|G1F100|G3I5.", MirrorAxis::None, ""},
         {__LINE__, "G0X0Y0Z0|G1F100|G2I5.", "G0X0Y0Z0|G1F100|G3I-5.", MirrorAxis::X, ""},
+        // Mirrored in the other planes: the centre's coordinate on the mirrored axis turns.
+        {__LINE__, "G0X0Y0Z0|G18G1F100|G2X10.I5.", "G0X0Y0Z0|G18G1F100|G3X-10.I-5.", MirrorAxis::X,
+         ""},
+        {__LINE__, "G0X0Y0Z0|G19G1F100|G2Y10.J5.", "G0X0Y0Z0|G19G1F100|G3Y-10.J-5.", MirrorAxis::Y,
+         ""},
+        {__LINE__, "G0X0Y0Z0|G19G1F100|G2Y10.J5.", "G0X0Y0Z0|G19G1F100|G3Y-10.J5.", MirrorAxis::Y,
+         "error lost-cut 3/- | error bad-arc -/3 | error extra-cut -/3"},
         // Conditions of a cut.
         {__LINE__, "S1000M3|" + std::string(pass), "S1000M3|M5|" + std::string(pass),
          MirrorAxis::None, "error spindle 4/5"},

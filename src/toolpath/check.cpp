@@ -16,27 +16,33 @@ constexpr double kRateTolerance = 0.005;   // feeds and spindle speeds, relative
 constexpr double kHeightTolerance = 0.002; // for the rapid warnings
 constexpr std::uint32_t kNoLine = std::numeric_limits<std::uint32_t>::max();
 
+// The arc centre's coordinate on the mirrored axis (X or Y), or nullptr when the arc's plane
+// does not hold that axis. The planes' axes are (X, Y), (Z, X) and (Y, Z).
+double *CentreOnAxis(Move &move, MirrorAxis axis)
+{
+    const bool x = axis == MirrorAxis::X;
+    switch (move.plane) {
+    case Plane::XY:
+        return x ? &move.centreA : &move.centreB;
+    case Plane::ZX:
+        return x ? &move.centreB : nullptr;
+    case Plane::YZ:
+        return x ? nullptr : &move.centreA;
+    }
+    return nullptr;
+}
+
 // A mirror image: the mirrored axis changes sign, arcs turn the other way, and the cutter
 // stands on the other side of the path.
 void Mirror(Move &move, MirrorAxis axis)
 {
     if (axis == MirrorAxis::None)
         return;
-    if (axis == MirrorAxis::X) {
-        move.start.x = -move.start.x;
-        move.end.x = -move.end.x;
-        if (move.plane == Plane::XY)
-            move.centreA = -move.centreA;
-        else if (move.plane == Plane::ZX)
-            move.centreB = -move.centreB;
-    } else {
-        move.start.y = -move.start.y;
-        move.end.y = -move.end.y;
-        if (move.plane == Plane::XY)
-            move.centreB = -move.centreB;
-        else if (move.plane == Plane::YZ)
-            move.centreA = -move.centreA;
-    }
+    double Point::*const coord = axis == MirrorAxis::X ? &Point::x : &Point::y;
+    move.start.*coord = -(move.start.*coord);
+    move.end.*coord = -(move.end.*coord);
+    if (double *centre = CentreOnAxis(move, axis))
+        *centre = -*centre;
     move.kind = ExchangedArc(move.kind);
     move.conditions.compStart = ExchangedSide(move.conditions.compStart);
     move.conditions.compEnd = ExchangedSide(move.conditions.compEnd);
