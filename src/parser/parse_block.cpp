@@ -124,13 +124,15 @@ bool IsCannedCycle(std::string_view number)
 // The effect of a G code matched by its whole text.
 void ApplyGCode(int code, BlockRecord &b, std::string_view &message)
 {
-    switch (code) {
-    case 0:
-    case 1:
-    case 2:
-    case 3:
+    if (code <= 3) {
         b.motion = static_cast<Motion>(code); // the enumerators are the codes' digits
-        break;
+        return;
+    }
+    if (code >= 54 && code <= 59) {
+        b.workOffset = static_cast<std::uint8_t>(code);
+        return;
+    }
+    switch (code) {
     case 18:
         message = kMsgPlaneG18;
         break;
@@ -158,14 +160,6 @@ void ApplyGCode(int code, BlockRecord &b, std::string_view &message)
     case 49:
         b.lengthComp = LengthComp::Off;
         b.lengthOffset = -1;
-        break;
-    case 54:
-    case 55:
-    case 56:
-    case 57:
-    case 58:
-    case 59:
-        b.workOffset = static_cast<std::uint8_t>(code);
         break;
     case 90:
         b.distanceMode = DistanceMode::Absolute;
