@@ -164,39 +164,39 @@ TEST(CoordChanged, ToleranceIsHeldInExtendedPrecision)
 }
 
 // Every field at zero, so that Changes() against it lists every non-zero field.
+// A code, the digit written after its stem, and the code of a run the other way.
+template <typename Code> struct CodeRow {
+    int line;
+    Code code;
+    char digit;
+    Code exchanged;
+};
+
+template <typename Code, std::size_t N>
+void ExpectCodes(const CodeRow<Code> (&rows)[N], Code (*exchange)(Code))
+{
+    for (const CodeRow<Code> &row : rows) {
+        SCOPED_TRACE(row.line);
+        EXPECT_EQ(CodeDigit(row.code), row.digit);
+        EXPECT_EQ(exchange(row.code), row.exchanged);
+    }
+}
+
 TEST(ModalCodes, WriteTheirDigitAndExchangeForARunBackwards)
 {
-    const struct {
-        int line;
-        Motion motion;
-        char digit;
-        Motion exchanged;
-    } motions[] = {
+    const CodeRow<Motion> motions[] = {
         {__LINE__, Motion::Rapid, '0', Motion::Rapid},
         {__LINE__, Motion::Linear, '1', Motion::Linear},
         {__LINE__, Motion::Clockwise, '2', Motion::CounterClockwise},
         {__LINE__, Motion::CounterClockwise, '3', Motion::Clockwise},
     };
-    for (const auto &row : motions) {
-        SCOPED_TRACE(row.line);
-        EXPECT_EQ(CodeDigit(row.motion), row.digit);
-        EXPECT_EQ(ExchangedArc(row.motion), row.exchanged);
-    }
-    const struct {
-        int line;
-        RadiusComp side;
-        char digit;
-        RadiusComp exchanged;
-    } sides[] = {
+    ExpectCodes(motions, ExchangedArc);
+    const CodeRow<RadiusComp> sides[] = {
         {__LINE__, RadiusComp::Off, '0', RadiusComp::Off},
         {__LINE__, RadiusComp::Left, '1', RadiusComp::Right},
         {__LINE__, RadiusComp::Right, '2', RadiusComp::Left},
     };
-    for (const auto &row : sides) {
-        SCOPED_TRACE(row.line);
-        EXPECT_EQ(CodeDigit(row.side), row.digit);
-        EXPECT_EQ(ExchangedSide(row.side), row.exchanged);
-    }
+    ExpectCodes(sides, ExchangedSide);
     EXPECT_EQ(CodeDigit(LengthComp::On), '3');
     EXPECT_EQ(CodeDigit(LengthComp::Off), '9');
     EXPECT_EQ(CodeDigit(DistanceMode::Incremental), '1');
