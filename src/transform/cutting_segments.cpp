@@ -110,8 +110,50 @@ void RetargetApproach(LineList &lines, LastAxisLines &seen, std::optional<double
 
 namespace {
 
+// The index of the record after the cutting segment that starts at record i, for i < n - 1:
+// the next record that moves in Z or goes to the machine's reference, or else the last
+// record, which usually ends the program. When that last record cuts on at the same depth it
+// is taken into the pass instead: on its own its approach would be redirected into the pass
+// just written, and a cut would be lost.
+template <typename RecordAccess> long long SegmentEnd(long long i, long long n, RecordAccess &at)
+{
+    for (long long j = i + 1; j < n - 1; ++j) {
+        const BlockRecord &next = at(j);
+        if (HasZTravel(next) || next.machineReference)
+            return j;
+    }
+    const BlockRecord &last = at(n - 1);
+    if (HasZTravel(last) || last.machineReference || !IsPlaneCut(last))
+        return n - 1;
+    return n;
+}
+
+// A coordinate of the point where a reversed segment begins, mirrored as asked; none when
+// the program never gave it.
+std::optional<double> ApproachCoord(double value, bool mirrored)
+{
+    if (!IsWritable(value))
+        return std::nullopt;
+    return mirrored ? -value : value;
+}
+
+// Writes the records from `last` down to `first` backwards.
+template <typename RecordAccess>
+void ReverseSegment(long long first, long long last, RecordAccess &at,
+                    const RewriteSettings &settings, WorkingState &state)
+{
+    // The copied lines since the last segment have moved the machine and may have changed its
+    // feed: the segment's first block states its position and feed in full.
+    state.memory.lastX = state.memory.lastY = state.memory.lastZ = UNSET_COORD;
+    state.memory.lastFeed = -1;
+    for (long long b = last; b >= first; --b) {
+        state.outputLines.SetSource(static_cast<std::uint32_t>(b));
+        EmitReversedBlock(at(b), at(b - 1), b == last, settings, state);
+    }
+}
+
 // The walk over the records; `at(i)` gives record i of `n`, and throws the list-index error
-// for an index outside them.
+// for an index outside them. Lines outside cutting segments are copied, mirrored by text.
 template <typename RecordAccess>
 void WalkSegments(std::span<const std::string_view> lines, long long n, RecordAccess at,
                   const RewriteSettings &settings, WorkingState &state)
@@ -127,51 +169,21 @@ void WalkSegments(std::span<const std::string_view> lines, long long n, RecordAc
         const BlockRecord &rec = at(i);
         out.SetSource(static_cast<std::uint32_t>(i));
         if (!IsPlaneCut(rec) || rec.machineReference) {
+            const std::string_view line = lines[static_cast<std::size_t>(i)];
             if (axis == MirrorAxis::None)
-                out.Append(lines[static_cast<std::size_t>(i)]);
+                out.Append(line);
             else
-                out.Append(MirrorLineText(lines[static_cast<std::size_t>(i)], axis));
+                out.Append(MirrorLineText(line, axis));
             continue;
         }
-
-        // The segment runs to the record before the next one that moves in Z or goes to the
-        // machine's reference, or before the last record, which usually ends the program; a
-        // cutting move on the last record is a segment of its own. When that last cut
-        // continues the pass at the same depth it is taken into the pass instead: on its own
-        // its approach would be redirected into the pass just written, and a cut would be
-        // lost.
-        long long last = n - 1;
-        if (i < n - 1) {
-            for (long long j = i + 1; j < n; ++j) {
-                const BlockRecord &next = at(j);
-                if (HasZTravel(next) || next.machineReference) {
-                    resume = j;
-                    break;
-                }
-                if (j == n - 1) {
-                    resume = IsPlaneCut(next) ? n : j;
-                    break;
-                }
-            }
-            last = resume - 1;
-        }
-
-        const BlockRecord &endRec = at(last);
-        std::optional<double> x, y;
-        if (IsWritable(endRec.endX))
-            x = axis == MirrorAxis::X ? -endRec.endX : endRec.endX;
-        if (IsWritable(endRec.endY))
-            y = axis == MirrorAxis::Y ? -endRec.endY : endRec.endY;
-        RetargetApproach(out, approach, x, y);
-
-        // The copied lines since the last segment have moved the machine and may have changed
-        // its feed: the segment's first block states its position and feed in full.
-        state.memory.lastX = state.memory.lastY = state.memory.lastZ = UNSET_COORD;
-        state.memory.lastFeed = -1;
-        for (long long b = last; b >= i; --b) {
-            out.SetSource(static_cast<std::uint32_t>(b));
-            EmitReversedBlock(at(b), at(b - 1), b == last, settings, state);
-        }
+        // A cutting move on the last record is a segment of its own.
+        if (i < n - 1)
+            resume = SegmentEnd(i, n, at);
+        const long long last = i < n - 1 ? resume - 1 : n - 1;
+        const BlockRecord &lastRecord = at(last);
+        RetargetApproach(out, approach, ApproachCoord(lastRecord.endX, axis == MirrorAxis::X),
+                         ApproachCoord(lastRecord.endY, axis == MirrorAxis::Y));
+        ReverseSegment(i, last, at, settings, state);
     }
 }
 
