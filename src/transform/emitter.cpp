@@ -57,7 +57,7 @@ void AppendFeed(std::string &out, double feed)
         out.pop_back();
 }
 
-// The offset and count words: written when the record's value is known (not -1) and differs
+// The F, S, N, D, H and T words: written when the record's value is known (not -1) and differs
 // from the memory, which then takes it.
 template <typename T> bool DecideValue(T value, T &memory)
 {
