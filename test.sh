@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Builds everything with warnings as errors and runs every test through CTest; then the same
-# suite built with AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of each
-# fuzz target. SANITIZE=0 or FUZZ=0 leave those out.
+# Builds everything with warnings as errors and runs every test through CTest; checks the
+# sources with clang-format and clang-tidy; then the same suite built with AddressSanitizer
+# and UndefinedBehaviorSanitizer, and a short run of each fuzz target. SANITIZE=0 or FUZZ=0
+# leave those two out.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/setup.sh build test package fuzz
+scripts/setup.sh build test package fuzz lint
 
 jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "test.sh: the sources' form (clang-format, clang-tidy)"
+scripts/lint.sh build
 
 if [ "${SANITIZE:-1}" = 1 ]; then
     echo "test.sh: the suite again under AddressSanitizer and UndefinedBehaviorSanitizer"

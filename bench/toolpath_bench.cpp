@@ -54,11 +54,14 @@ int main(int argc, char **argv)
         std::fputs("usage: toolpath_bench FILE [REPS] [whole|segments] [x|y|none]\n", stderr);
         return 64;
     }
-    const std::size_t reps = argc > 2 ? static_cast<std::size_t>(std::max(1, std::atoi(argv[2]))) : 5;
+    const std::size_t reps =
+        argc > 2 ? static_cast<std::size_t>(std::max(1, std::atoi(argv[2]))) : 5;
     RewriteSettings settings;
     settings.wholeProgram = argc <= 3 || std::string(argv[3]) != "segments";
     const std::string axis = argc > 4 ? argv[4] : "none";
-    settings.mirrorAxis = axis == "x" ? MirrorAxis::X : axis == "y" ? MirrorAxis::Y : MirrorAxis::None;
+    settings.mirrorAxis = axis == "x"   ? MirrorAxis::X
+                          : axis == "y" ? MirrorAxis::Y
+                                        : MirrorAxis::None;
 
     std::ifstream in(argv[1], std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
@@ -85,8 +88,8 @@ int main(int argc, char **argv)
     });
     CheckReport report;
     const Timing check = Measure(reps, [&] {
-        report = CheckRewrite(lines, state.outputLines,
-                              {settings.mirrorAxis, settings.wholeProgram});
+        report =
+            CheckRewrite(lines, state.outputLines, {settings.mirrorAxis, settings.wholeProgram});
     });
 
     std::printf("%zu lines, %zu cuts; check: %zu errors, %zu warnings\n", lines.size(),

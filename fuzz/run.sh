@@ -17,7 +17,11 @@ case "${1:-}" in
     *) echo "usage: fuzz/run.sh [--seconds N | --runs N]" >&2; exit 64 ;;
 esac
 
-CXX=clang++ cmake -S fuzz -B build-fuzz >/dev/null
+# A build folder configured otherwise (from fuzz/ alone, or without the option) is made anew.
+if [ -f build-fuzz/CMakeCache.txt ] && ! grep -q '^KORVANE_FUZZ:BOOL=ON$' build-fuzz/CMakeCache.txt; then
+    rm -rf build-fuzz
+fi
+CXX=clang++ cmake -S . -B build-fuzz -DKORVANE_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j"$(nproc)" >/dev/null
 
 # Seeds: the sample programs whole, and each of their lines on its own.
@@ -30,7 +34,7 @@ done
 
 run() {
     local target=$1
-    build-fuzz/"$target" -dict=fuzz/nc.dict -max_len=4096 -timeout=10 -rss_limit_mb=4096 \
+    build-fuzz/fuzz/"$target" -dict=fuzz/nc.dict -max_len=4096 -timeout=10 -rss_limit_mb=4096 \
         -artifact_prefix="$out/findings/$target-" "${limit[@]}" "$out/corpus/$target" \
         >"$out/$target.log" 2>&1
     local status=$?

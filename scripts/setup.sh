@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that the build and the tests need, when any is missing.
-# Usage: scripts/setup.sh [build|test|bench|fuzz|shot|package]...   (default: build)
+# Usage: scripts/setup.sh [build|test|bench|fuzz|lint|shot|package]...   (default: build)
 set -euo pipefail
 
 build_pkgs=(cmake g++ make pkg-config libgtest-dev libgmock-dev qt6-base-dev qt6-svg-dev libgl-dev
@@ -8,6 +8,7 @@ build_pkgs=(cmake g++ make pkg-config libgtest-dev libgmock-dev qt6-base-dev qt6
 test_pkgs=(xvfb xauth xdotool locales time)
 bench_pkgs=(time)
 fuzz_pkgs=(clang libclang-rt-14-dev)
+lint_pkgs=(clang-format clang-tidy)
 shot_pkgs=(twm xfonts-base xfonts-75dpi)
 # Making the Debian package (manual page, icons, dependencies) and checking it.
 package_pkgs=(dpkg-dev file help2man librsvg2-bin lintian desktop-file-utils appstream man-db
@@ -20,6 +21,7 @@ for group in "$@"; do
         test) wanted+=("${test_pkgs[@]}") ;;
         bench) wanted+=("${bench_pkgs[@]}") ;;
         fuzz) wanted+=("${fuzz_pkgs[@]}") ;;
+        lint) wanted+=("${lint_pkgs[@]}") ;;
         shot) wanted+=("${shot_pkgs[@]}") ;;
         package) wanted+=("${package_pkgs[@]}") ;;
         *) echo "setup.sh: unknown group '$group'" >&2; exit 64 ;;

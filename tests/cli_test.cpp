@@ -89,6 +89,7 @@ protected:
         Put(in, input);
         args.insert(args.begin(), KORVANE_CLI);
         std::vector<char *> argv;
+        argv.reserve(args.size() + 1);
         for (std::string &arg : args)
             argv.push_back(arg.data());
         argv.push_back(nullptr);
@@ -242,7 +243,8 @@ TEST_F(Cli, RefusedLinesAndErrorsWriteOneMessageAndNoOutput)
 TEST_F(Cli, ChecksEveryResultBeforeWritingIt)
 {
     // Two passes at two depths: reversed in place, the second redirect lands in the first.
-    const std::string twoDepths = "G90 G00 X0 Y0 Z5.\nG01 Z-1. F100\nX10.\nZ-2.\nY10.\nG00 Z5.\nM30\n";
+    const std::string twoDepths =
+        "G90 G00 X0 Y0 Z5.\nG01 Z-1. F100\nX10.\nZ-2.\nY10.\nG00 Z5.\nM30\n";
     // Reversed whole, each retract at rapid becomes a rapid plunge.
     const std::string retracts = "G90G00X0Y0Z5.\nG01Z-1.F100\nX10.\nG00Z5.\nX20.\nG01Z-1.\nY10.\n"
                                  "G00Z5.\nM30\n";
@@ -255,6 +257,8 @@ TEST_F(Cli, ChecksEveryResultBeforeWritingIt)
         std::string err; // the start of each line of standard error, "|" between lines
         bool written;
     };
+    // The messages stay whole, as the tool prints them.
+    // clang-format off
     const Row rows[] = {
         {__LINE__, {"-m", "none", "-o", "out.nc"}, twoDepths, 1,
          "korvane-cli: -:3: この行の切削 X0 Y0 Z-1. → X10. Y0 Z-1. が、書き換えたプログラムにありません。"
@@ -272,6 +276,7 @@ TEST_F(Cli, ChecksEveryResultBeforeWritingIt)
         {__LINE__, {"--no-check", "--strict"}, kSegment, 64,
          "korvane-cli: --strict needs the check, which --no-check turns off|Usage:", false},
     };
+    // clang-format on
     for (const Row &row : rows) {
         SCOPED_TRACE(row.line);
         Put(Path("out.nc"), "old");
@@ -301,6 +306,8 @@ TEST_F(Cli, ReportsEveryRunAsJson)
         int status;
         std::string report;
     };
+    // The messages stay whole, as the tool prints them.
+    // clang-format off
     const Row rows[] = {
         {__LINE__, {"-m", "none"}, kSegment, 0,
          "{\n  \"verdict\": \"written\",\n  \"errorCount\": 0,\n  \"warningCount\": 0,\n"
@@ -318,6 +325,7 @@ TEST_F(Cli, ReportsEveryRunAsJson)
          "{\n  \"verdict\": \"refused\",\n  \"errorCount\": 0,\n  \"warningCount\": 0,\n"
          "  \"findings\": [],\n  \"stop\": {\"line\": 1, \"message\": \"'' は浮動小数点数ではありません\"}\n}\n"},
     };
+    // clang-format on
     for (const Row &row : rows) {
         SCOPED_TRACE(row.line);
         std::vector<std::string> args = row.args;

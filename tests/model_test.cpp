@@ -134,7 +134,12 @@ TEST(FormatCoord, FastPathAgreesWithDigitStringMethod)
             std::string exact;
             detail::AppendCoordExact(exact, signedV);
             if (fast != exact && shown++ < 5)
-                mismatches += testutil::Real(signedV) + ": " + fast + " vs " + exact + "\n";
+                mismatches.append(testutil::Real(signedV))
+                    .append(": ")
+                    .append(fast)
+                    .append(" vs ")
+                    .append(exact)
+                    .append("\n");
         }
     }
     EXPECT_EQ(mismatches, "") << values.size() << " values compared";
@@ -159,14 +164,54 @@ TEST(CoordChanged, ToleranceIsHeldInExtendedPrecision)
 }
 
 // Every field at zero, so that Changes() against it lists every non-zero field.
-const BlockRecord kZero{0, 0, 0, 0, 0, 0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0, 0, 0, 0};
+// A code, the digit written after its stem, and the code of a run the other way.
+template <typename Code> struct CodeRow {
+    int line;
+    Code code;
+    char digit;
+    Code exchanged;
+};
+
+template <typename Code, std::size_t N>
+void ExpectCodes(const CodeRow<Code> (&rows)[N], Code (*exchange)(Code))
+{
+    for (const CodeRow<Code> &row : rows) {
+        SCOPED_TRACE(row.line);
+        EXPECT_EQ(CodeDigit(row.code), row.digit);
+        EXPECT_EQ(exchange(row.code), row.exchanged);
+    }
+}
+
+TEST(ModalCodes, WriteTheirDigitAndExchangeForARunBackwards)
+{
+    const CodeRow<Motion> motions[] = {
+        {__LINE__, Motion::Rapid, '0', Motion::Rapid},
+        {__LINE__, Motion::Linear, '1', Motion::Linear},
+        {__LINE__, Motion::Clockwise, '2', Motion::CounterClockwise},
+        {__LINE__, Motion::CounterClockwise, '3', Motion::Clockwise},
+    };
+    ExpectCodes(motions, ExchangedArc);
+    const CodeRow<RadiusComp> sides[] = {
+        {__LINE__, RadiusComp::Off, '0', RadiusComp::Off},
+        {__LINE__, RadiusComp::Left, '1', RadiusComp::Right},
+        {__LINE__, RadiusComp::Right, '2', RadiusComp::Left},
+    };
+    ExpectCodes(sides, ExchangedSide);
+    EXPECT_EQ(CodeDigit(LengthComp::On), '3');
+    EXPECT_EQ(CodeDigit(LengthComp::Off), '9');
+    EXPECT_EQ(CodeDigit(DistanceMode::Incremental), '1');
+}
+
+// The modal codes are zero by default.
+const BlockRecord kZero{0, 0, 0, 0, 0, 0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
 
 std::string MemoryText(const EmitMemory &m)
 {
     std::string out;
     out += std::to_string(m.lastSpindle) + " " + testutil::Real(m.lastFeed) + " ";
     for (long long v : {m.lastSeqNo, m.lastRadiusOffset, m.lastLengthOffset, m.lastTool,
-                        m.lastRadiusComp, m.lastLengthComp, m.lastMotion, m.lastDistanceMode,
+                        static_cast<int>(m.lastRadiusComp), static_cast<int>(m.lastLengthComp),
+                        static_cast<int>(m.lastMotion), static_cast<int>(m.lastDistanceMode),
                         m.lastPositionOffset})
         out += std::to_string(v) + " ";
     return out + testutil::Real(m.lastX) + " " + testutil::Real(m.lastY) + " " +
@@ -183,9 +228,23 @@ TEST(WorkingState, ResetRestoresModalFieldsAndLeavesArcData)
     EXPECT_EQ(MemoryText(EmitMemory{}), resetMemory);
 
     WorkingState s;
-    s.currentBlock =
-        BlockRecord{1, 2, 3, 4, 5, 6, 7., 8., 9., 10., 11., 12., 1.5, 2.5, 3.5, 3, 1, 2, 9, 55, 54, true};
-    s.memory = EmitMemory{1, 2, 3, 4, 5, 6, 1, 3, 2, 1, 56, 7., 8., 9.};
+    s.currentBlock = BlockRecord{1, 2, 3, 4, 5, 6, 7., 8., 9., 10., 11., 12., 1.5, 2.5, 3.5};
+    s.currentBlock.motion = Motion::CounterClockwise;
+    s.currentBlock.distanceMode = DistanceMode::Incremental;
+    s.currentBlock.radiusComp = RadiusComp::Right;
+    s.currentBlock.lengthComp = LengthComp::Off;
+    s.currentBlock.workOffset = 55;
+    s.currentBlock.positionOffset = 54;
+    s.currentBlock.machineReference = true;
+    s.memory = EmitMemory{1, 2, 3, 4, 5, 6};
+    s.memory.lastRadiusComp = RadiusComp::Left;
+    s.memory.lastLengthComp = LengthComp::On;
+    s.memory.lastMotion = Motion::Clockwise;
+    s.memory.lastDistanceMode = DistanceMode::Incremental;
+    s.memory.lastPositionOffset = 56;
+    s.memory.lastX = 7.;
+    s.memory.lastY = 8.;
+    s.memory.lastZ = 9.;
     s.blockList.resize(3);
     s.outputLines.Append("M30");
     s.programHeader = "O1";
@@ -226,6 +285,27 @@ TEST(LineList, AppendReplaceAndJoin)
     EXPECT_EQ(list.back(), "M30");
     EXPECT_EQ(list.TextBytes(), 9u);
     EXPECT_EQ(list.JoinCrLf(), "G00X1.\r\n\r\nM30\r\n");
+
+    // In pieces: each ends with the line that reaches the size asked for.
+    const struct {
+        int line;
+        std::size_t first, bytes;
+        std::size_t next;
+        const char *piece;
+    } pieces[] = {
+        {__LINE__, 0, 1, 1, "G00X1.\r\n"},
+        {__LINE__, 0, 8, 1, "G00X1.\r\n"},
+        {__LINE__, 0, 9, 2, "G00X1.\r\n\r\n"},
+        {__LINE__, 1, 100, 3, "\r\nM30\r\n"},
+        {__LINE__, 3, 100, 3, ""},
+        {__LINE__, 0, 0, 0, ""},
+    };
+    for (const auto &row : pieces) {
+        SCOPED_TRACE(row.line);
+        std::string piece;
+        EXPECT_EQ(list.AppendCrLf(piece, row.first, row.bytes), row.next);
+        EXPECT_EQ(piece, row.piece);
+    }
 
     list.Replace(0, "X2.");             // shorter: in place
     list.Replace(1, "G01Y3.F100");      // longer: moved to the end of the buffer

@@ -29,6 +29,10 @@ inline std::string Changes(const BlockRecord &r, const BlockRecord &base = Block
         if (a != b)
             add(name, std::to_string(a));
     };
+    auto code = [&add](const char *name, auto a, auto b) {
+        if (a != b)
+            add(name, std::to_string(static_cast<int>(a)));
+    };
     auto real = [&add](const char *name, double a, double b) {
         if (a != b || std::signbit(a) != std::signbit(b))
             add(name, Real(a));
@@ -48,10 +52,10 @@ inline std::string Changes(const BlockRecord &r, const BlockRecord &base = Block
     real("arcRadius", r.arcRadius, base.arcRadius);
     real("arcI", r.arcI, base.arcI);
     real("arcJ", r.arcJ, base.arcJ);
-    num("motion", r.motion, base.motion);
-    num("distanceMode", r.distanceMode, base.distanceMode);
-    num("radiusComp", r.radiusComp, base.radiusComp);
-    num("lengthComp", r.lengthComp, base.lengthComp);
+    code("motion", r.motion, base.motion);
+    code("distanceMode", r.distanceMode, base.distanceMode);
+    code("radiusComp", r.radiusComp, base.radiusComp);
+    code("lengthComp", r.lengthComp, base.lengthComp);
     num("workOffset", r.workOffset, base.workOffset);
     num("positionOffset", r.positionOffset, base.positionOffset);
     num("machineReference", r.machineReference, base.machineReference);

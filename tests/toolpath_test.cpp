@@ -81,8 +81,8 @@ std::string LastConditions(std::string_view program)
     static const char *sides[] = {"G40", "G41", "G42"};
     std::string s = "F" + Coord(c.feed) + " S" + Coord(c.spindleSpeed) + " " +
                     spindles[static_cast<int>(c.spindle)] + " T" + std::to_string(c.tool) + " " +
-                    lengths[static_cast<int>(c.lengthComp)] + "H" +
-                    std::to_string(c.lengthOffset) + " " + WorkOffsetName(c.workOffset) + " " +
+                    lengths[static_cast<int>(c.lengthComp)] + "H" + std::to_string(c.lengthOffset) +
+                    " " + WorkOffsetName(c.workOffset) + " " +
                     sides[static_cast<int>(c.compStart)] + ">" +
                     sides[static_cast<int>(c.compEnd)] + " D" + std::to_string(c.radiusOffset);
     return s;
@@ -157,12 +157,14 @@ TEST(Machine, LosesPositionsWhereAControlWould)
         // Reference returns and machine coordinates: the named axes leave work coordinates,
         // Z for the top of its travel.
         {__LINE__, "G0X1Y2Z3|G91 G28 Z0", "R ?,?,?>1.,2.,3. | R 1.,2.,3.>1.,2.,H"},
-        {__LINE__, "G0X1Y2Z3|G28 X5.", "R ?,?,?>1.,2.,3. | R 1.,2.,3.>5.,2.,3. | R 5.,2.,3.>?,2.,3."},
+        {__LINE__, "G0X1Y2Z3|G28 X5.",
+         "R ?,?,?>1.,2.,3. | R 1.,2.,3.>5.,2.,3. | R 5.,2.,3.>?,2.,3."},
         {__LINE__, "G0X1Y2Z3|G28", "R ?,?,?>1.,2.,3. | R 1.,2.,3.>?,?,H"},
         {__LINE__, "G0X1Y2Z3|G53 G0 Z0.", "R ?,?,?>1.,2.,3. | R 1.,2.,3.>1.,2.,H"},
         {__LINE__, "G0X1Y2Z3|G53 G0 Z-100.", "R ?,?,?>1.,2.,3. | R 1.,2.,3.>1.,2.,?"},
         // A step from the top of Z leads nowhere known.
-        {__LINE__, "G0X1Y2Z3|G28 G91 Z0|Z-5.", "R ?,?,?>1.,2.,3. | R 1.,2.,3.>1.,2.,H | R 1.,2.,H>1.,2.,?"},
+        {__LINE__, "G0X1Y2Z3|G28 G91 Z0|Z-5.",
+         "R ?,?,?>1.,2.,3. | R 1.,2.,3.>1.,2.,H | R 1.,2.,H>1.,2.,?"},
         // Another work offset: the position in it is not known, the top of Z stays the top.
         {__LINE__, "G54 G0X1Y2Z3|G55 X5.", "R ?,?,?>1.,2.,3. | R ?,?,?>5.,?,?"},
         // G28 passes through the point its words name: Z0 of the work, here.
@@ -200,7 +202,8 @@ TEST(Machine, CarriesTheConditionsOfEachMove)
         {__LINE__, "G0X0Y0Z0|G41 D1|G1 Z-1. F100", "F100. S? M? T-1 G4?H-1 なし G40>G40 D1"},
         {__LINE__, "G0X0Y0Z0|G41 D1|Z-1.|G1 X10. F100", "F100. S? M? T-1 G4?H-1 なし G40>G41 D1"},
         {__LINE__, "G0X0Y0Z0|G41 D1 G1 X10. F100|Y10.", "F100. S? M? T-1 G4?H-1 なし G41>G41 D1"},
-        {__LINE__, "G0X0Y0Z0|G42 D2 G1 X10. F100|G40 X20.", "F100. S? M? T-1 G4?H-1 なし G42>G40 D2"},
+        {__LINE__, "G0X0Y0Z0|G42 D2 G1 X10. F100|G40 X20.",
+         "F100. S? M? T-1 G4?H-1 なし G42>G40 D2"},
         {__LINE__, "M03 S1000|G0X0Y0Z0|M30", "F? S1000. M03 T-1 G4?H-1 なし G40>G40 D-1"},
     };
     for (const Row &row : rows) {
@@ -292,23 +295,28 @@ TEST(CheckRewrite, FindsEachKindOfDeparture)
         {__LINE__, pass, "G90G0X0Y0Z5.|G1Z-1.F100|X10.0021|G0Z5.", MirrorAxis::None,
          "error lost-cut 3/- | error extra-cut -/3"},
         // Arcs: ends, path and direction; run backwards they turn the other way.
-        {__LINE__, "G0X0Y0Z0|G1F100|G2X10.I5.", "G0X10.Y0Z0|G1F100|G3X0I-5.", MirrorAxis::None,
-         ""},
+        {__LINE__, "G0X0Y0Z0|G1F100|G2X10.I5.", "G0X10.Y0Z0|G1F100|G3X0I-5.", MirrorAxis::None, ""},
         {__LINE__, "G0X0Y0Z0|G1F100|G2X10.I5.", "G0X10.Y0Z0|G1F100|G2X0I-5.", MirrorAxis::None,
          "error lost-cut 3/- | error extra-cut -/3"},
-        {__LINE__, "G0X0Y0Z0|G1F100|G2X10.I5.", "G0X0Y0Z0|G1F100|G2X10.R-5.", MirrorAxis::None,
-         ""},
-        {__LINE__, "G0X0Y0Z0|G1F100|G2X10.I5.", "G0X0Y0Z0|G1F100|G2X10.I5.01",
-         MirrorAxis::None, "error lost-cut 3/- | error bad-arc -/3 | error extra-cut -/3"},
+        {__LINE__, "G0X0Y0Z0|G1F100|G2X10.I5.", "G0X0Y0Z0|G1F100|G2X10.R-5.", MirrorAxis::None, ""},
+        {__LINE__, "G0X0Y0Z0|G1F100|G2X10.I5.", "G0X0Y0Z0|G1F100|G2X10.I5.01", MirrorAxis::None,
+         "error lost-cut 3/- | error bad-arc -/3 | error extra-cut -/3"},
         {__LINE__, "G0X0Y0Z0|G1F100|G2I5.", "G0X0Y0Z0|G1F100|G3I5.", MirrorAxis::None, ""},
         {__LINE__, "G0X0Y0Z0|G1F100|G2I5.", "G0X0Y0Z0|G1F100|G3I-5.", MirrorAxis::X, ""},
+        // Mirrored in the other planes: the centre's coordinate on the mirrored axis turns.
+        {__LINE__, "G0X0Y0Z0|G18G1F100|G2X10.I5.", "G0X0Y0Z0|G18G1F100|G3X-10.I-5.", MirrorAxis::X,
+         ""},
+        {__LINE__, "G0X0Y0Z0|G19G1F100|G2Y10.J5.", "G0X0Y0Z0|G19G1F100|G3Y-10.J-5.", MirrorAxis::Y,
+         ""},
+        {__LINE__, "G0X0Y0Z0|G19G1F100|G2Y10.J5.", "G0X0Y0Z0|G19G1F100|G3Y-10.J5.", MirrorAxis::Y,
+         "error lost-cut 3/- | error bad-arc -/3 | error extra-cut -/3"},
         // Conditions of a cut.
         {__LINE__, "S1000M3|" + std::string(pass), "S1000M3|M5|" + std::string(pass),
          MirrorAxis::None, "error spindle 4/5"},
-        {__LINE__, "S1000M3|" + std::string(pass), "S1100M3|" + std::string(pass),
-         MirrorAxis::None, "error spindle 4/4"},
-        {__LINE__, "S1000M3|" + std::string(pass), "S1000M4|" + std::string(pass),
-         MirrorAxis::None, "error spindle 4/4"},
+        {__LINE__, "S1000M3|" + std::string(pass), "S1100M3|" + std::string(pass), MirrorAxis::None,
+         "error spindle 4/4"},
+        {__LINE__, "S1000M3|" + std::string(pass), "S1000M4|" + std::string(pass), MirrorAxis::None,
+         "error spindle 4/4"},
         {__LINE__, "T1M6|" + std::string(pass), "T2M6|" + std::string(pass), MirrorAxis::None,
          "error tool 4/4"},
         {__LINE__, "G43H1|" + std::string(pass), "G43H2|" + std::string(pass), MirrorAxis::None,
@@ -322,10 +330,11 @@ TEST(CheckRewrite, FindsEachKindOfDeparture)
         {__LINE__, "G0X0Y0Z0|G41D1G1X10.F100|Y10.|G40X0", "G0X0Y10.Z0|G42D1G1X10.F100|Y0|G40X0",
          MirrorAxis::None, ""},
         {__LINE__, "G0X0Y0Z0|G41D1G1X10.F100|Y10.|G40X0", "G0X0Y10.Z0|G41D1G1X10.F100|Y0|G40X0",
-         MirrorAxis::None, "error compensation 2/4 | error compensation 3/3 | "
-                           "error compensation 4/2"},
-        {__LINE__, "G0X0Y0Z0|G41D1G1X10.F100|Y10.|G40X0",
-         "G0X0Y10.Z0|G41D1G1X-10.F100|Y0|G40X0", MirrorAxis::X, ""},
+         MirrorAxis::None,
+         "error compensation 2/4 | error compensation 3/3 | "
+         "error compensation 4/2"},
+        {__LINE__, "G0X0Y0Z0|G41D1G1X10.F100|Y10.|G40X0", "G0X0Y10.Z0|G41D1G1X-10.F100|Y0|G40X0",
+         MirrorAxis::X, ""},
         // Positions the result does not know where the source does.
         {__LINE__, pass, "G1X10.Y0F100|G0Z5.", MirrorAxis::None,
          "error lost-cut 3/- | error unknown-position -/1"},
@@ -337,8 +346,8 @@ TEST(CheckRewrite, FindsEachKindOfDeparture)
         {__LINE__, pass, "G90G0X0Y0Z5.|G1Z-1.F100|X10.|G0X20.|G0Z5.", MirrorAxis::None,
          "warning rapid-traverse-low -/4"},
         // What cannot be followed cannot be checked.
-        {__LINE__, "M98P100|" + std::string(pass), "M98P100|" + std::string(pass),
-         MirrorAxis::None, "error unsupported 1/-"},
+        {__LINE__, "M98P100|" + std::string(pass), "M98P100|" + std::string(pass), MirrorAxis::None,
+         "error unsupported 1/-"},
         {__LINE__, "#1=5|G0X#1", "#1=5|G0X#1", MirrorAxis::None,
          "error unsupported 1/- | error unsupported 2/-"},
     };
@@ -348,11 +357,42 @@ TEST(CheckRewrite, FindsEachKindOfDeparture)
     }
 }
 
+TEST(CheckRewrite, NamesTheConditionThatDiffers)
+{
+    const std::string pass = "G90G0X0Y0Z5.|G1Z-1.F100|X10.|G0Z5.";
+    const struct {
+        int line;
+        std::string source;
+        std::string result;
+        std::string message;
+    } rows[] = {
+        {__LINE__, "S1000M3|" + pass, "S1000M4|" + pass,
+         "書き換えたプログラムの 4 行目の切削では、主軸が M04 S1000 です（元の切削は M03 "
+         "S1000）。"},
+        {__LINE__, "T1M6|" + pass, "T2M6|" + pass,
+         "書き換えたプログラムの 4 行目の切削は、工具 T2 で行われます（元の切削は T1）。"},
+        {__LINE__, "G43H1|" + pass, "G43H2|" + pass,
+         "書き換えたプログラムの 4 行目の切削では、工具長補正が G43 H2 です（元の切削は G43 "
+         "H1）。"},
+        {__LINE__, "G54|" + pass, "G55|" + pass,
+         "書き換えたプログラムの 4 行目の切削は、ワーク座標系 G55 で行われます（元の切削は "
+         "G54）。"},
+        {__LINE__, pass, "G90G0X0Y0Z5.|G1Z-1.F100|X10.F100.6|G0Z5.",
+         "書き換えたプログラムの 3 行目の切削は、送り F100.6 です（元の切削は F100）。"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.line);
+        const CheckReport report = CheckTexts(row.source, row.result, MirrorAxis::None);
+        ASSERT_NE(report.FirstError(), nullptr);
+        EXPECT_EQ(report.FirstError()->message, row.message);
+    }
+}
+
 TEST(CheckRewrite, FindsTheFaultsOfTheUncheckedRewrite)
 {
     // The redirect of the second pass lands in the first reversed pass.
-    const Checked twoPasses = RewriteAndCheck(
-        "G90 G00 X0 Y0 Z5.|G01 Z-1. F100|X10.|Z-2.|Y10.|G00 Z5.|M30", kSeg);
+    const Checked twoPasses =
+        RewriteAndCheck("G90 G00 X0 Y0 Z5.|G01 Z-1. F100|X10.|Z-2.|Y10.|G00 Z5.|M30", kSeg);
     EXPECT_EQ(Summary(twoPasses.report), "error lost-cut 3/- | error extra-cut 3/3");
     // A ramp is cut flat at its start height.
     const Checked ramp =
@@ -365,8 +405,7 @@ TEST(CheckRewrite, FindsTheFaultsOfTheUncheckedRewrite)
         "G90G00X0Y0Z5.|G01Z0F500|X1.Z-0.1|X2.Z-0.3|X3.Z-0.2|X4.Z-0.1|G00Z5.", kSegX);
     EXPECT_TRUE(finish.report.HasErrors());
     // A program that never states an absolute position.
-    const Checked incremental =
-        RewriteAndCheck("G91G01X10.F100|Y10.|X-10.|Y-10.|M30", kWhole);
+    const Checked incremental = RewriteAndCheck("G91G01X10.F100|Y10.|X-10.|Y-10.|M30", kWhole);
     ASSERT_TRUE(incremental.report.HasErrors());
     EXPECT_EQ(incremental.report.FirstError()->kind, FindingKind::UnknownPosition);
     EXPECT_THAT(incremental.report.FirstError()->message, HasSubstr("G90"));

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "model/UnitCall.h"
-#include "record_summary.h"
 #include "model/errors.h"
+#include "record_summary.h"
 #include "transform/cutting_segments.h"
 #include "transform/emitter.h"
 #include "transform/execute.h"
@@ -76,10 +76,10 @@ std::string MemorySummary(const EmitMemory &m)
     word("D", m.lastRadiusOffset, -1);
     word("H", m.lastLengthOffset, -1);
     word("T", m.lastTool, -1);
-    word("c", m.lastRadiusComp, 0);
-    word("l", m.lastLengthComp, 0);
-    word("m", m.lastMotion, 0);
-    word("d", m.lastDistanceMode, 0);
+    word("c", static_cast<int>(m.lastRadiusComp), 0);
+    word("l", static_cast<int>(m.lastLengthComp), 0);
+    word("m", static_cast<int>(m.lastMotion), 0);
+    word("d", static_cast<int>(m.lastDistanceMode), 0);
     word("G", m.lastPositionOffset, 0);
     coord("X", m.lastX);
     coord("Y", m.lastY);
@@ -102,8 +102,8 @@ constexpr BlockRecord kR1{.feed = 200,
                           .startX = 0,
                           .startY = 0,
                           .startZ = 5,
-                          .motion = 1,
-                          .radiusComp = 1};
+                          .motion = Motion::Linear,
+                          .radiusComp = RadiusComp::Left};
 constexpr BlockRecord kR2{.feed = 200,
                           .spindle = 1000,
                           .radiusOffset = 1,
@@ -111,10 +111,14 @@ constexpr BlockRecord kR2{.feed = 200,
                           .startY = 0,
                           .startZ = 5,
                           .arcI = -10,
-                          .motion = 3,
-                          .radiusComp = 1};
-constexpr BlockRecord kR3{
-    .feed = 200, .spindle = 1000, .startX = 20, .startY = 10, .startZ = 5, .motion = 1};
+                          .motion = Motion::CounterClockwise,
+                          .radiusComp = RadiusComp::Left};
+constexpr BlockRecord kR3{.feed = 200,
+                          .spindle = 1000,
+                          .startX = 20,
+                          .startY = 10,
+                          .startZ = 5,
+                          .motion = Motion::Linear};
 constexpr EmitMemory kAtR3End{.lastX = 30, .lastY = 10, .lastZ = 5};
 
 // A compensated pass at depth -2, with tool 1 and H1 active, to be cut in place.
@@ -127,9 +131,9 @@ constexpr BlockRecord PassRecord(double startX, double startY)
             .startX = startX,
             .startY = startY,
             .startZ = -2,
-            .motion = 1,
-            .radiusComp = 1,
-            .lengthComp = 3};
+            .motion = Motion::Linear,
+            .radiusComp = RadiusComp::Left,
+            .lengthComp = LengthComp::On};
 }
 constexpr BlockRecord kS0 = PassRecord(0, 10);
 constexpr BlockRecord kS1 = PassRecord(0, 0);
@@ -138,9 +142,9 @@ constexpr EmitMemory kAfterS{.lastFeed = 150,
                              .lastRadiusOffset = 1,
                              .lastLengthOffset = 1,
                              .lastTool = 1,
-                             .lastRadiusComp = 1,
-                             .lastLengthComp = 3,
-                             .lastMotion = 1,
+                             .lastRadiusComp = RadiusComp::Left,
+                             .lastLengthComp = LengthComp::On,
+                             .lastMotion = Motion::Linear,
                              .lastX = 10,
                              .lastY = 10,
                              .lastZ = 5};
@@ -148,44 +152,55 @@ constexpr EmitMemory kAfterS{.lastFeed = 150,
 TEST(EmitReversedBlock, WritesWordsAgainstMemory)
 {
     const BlockRecord none{};
-    const BlockRecord cutTo5{.startX = 5, .motion = 1};
-    const BlockRecord cutTo10{.startX = 10, .motion = 1};
+    const BlockRecord cutTo5{.startX = 5, .motion = Motion::Linear};
+    const BlockRecord cutTo10{.startX = 10, .motion = Motion::Linear};
     const BlockRecord steady{.feed = 100,
                              .spindle = 1000,
                              .tool = 1,
                              .startX = 5,
                              .startY = 0,
                              .startZ = -1,
-                             .motion = 1};
-    const BlockRecord steadyPrev{
-        .lengthOffset = 1, .radiusOffset = 1, .radiusComp = 1, .lengthComp = 3};
+                             .motion = Motion::Linear};
+    const BlockRecord steadyPrev{.lengthOffset = 1,
+                                 .radiusOffset = 1,
+                                 .radiusComp = RadiusComp::Left,
+                                 .lengthComp = LengthComp::On};
     const EmitMemory steadyMemory{.lastSpindle = 1000,
                                   .lastFeed = 100,
                                   .lastRadiusOffset = 1,
                                   .lastLengthOffset = 1,
                                   .lastTool = 1,
-                                  .lastRadiusComp = 1,
-                                  .lastLengthComp = 3,
-                                  .lastMotion = 1,
+                                  .lastRadiusComp = RadiusComp::Left,
+                                  .lastLengthComp = LengthComp::On,
+                                  .lastMotion = Motion::Linear,
                                   .lastX = 5,
                                   .lastY = 0,
                                   .lastZ = -1};
-    const BlockRecord toolAndComp{.tool = 2, .startX = 5, .motion = 1};
-    const BlockRecord prevG41G43{
-        .lengthOffset = 2, .radiusOffset = 1, .radiusComp = 1, .lengthComp = 3};
-    const BlockRecord prevG41{.radiusOffset = 1, .radiusComp = 1};
-    const BlockRecord prevG43{.lengthOffset = 2, .lengthComp = 3};
-    const EmitMemory compOn{.lastRadiusOffset = 1, .lastRadiusComp = 1, .lastMotion = 1};
-    const EmitMemory lengthOn{.lastLengthOffset = 1, .lastLengthComp = 3, .lastMotion = 1};
-    const BlockRecord arcIJ{.startX = 5, .startY = 2, .arcI = -5, .arcJ = 1, .motion = 3};
-    const BlockRecord arcR{.startX = 5, .startY = 2, .arcRadius = 5, .arcI = -5, .motion = 2};
-    const BlockRecord arcJOnly{.arcJ = 2, .motion = 2};
+    const BlockRecord toolAndComp{.tool = 2, .startX = 5, .motion = Motion::Linear};
+    const BlockRecord prevG41G43{.lengthOffset = 2,
+                                 .radiusOffset = 1,
+                                 .radiusComp = RadiusComp::Left,
+                                 .lengthComp = LengthComp::On};
+    const BlockRecord prevG41{.radiusOffset = 1, .radiusComp = RadiusComp::Left};
+    const BlockRecord prevG43{.lengthOffset = 2, .lengthComp = LengthComp::On};
+    const EmitMemory compOn{
+        .lastRadiusOffset = 1, .lastRadiusComp = RadiusComp::Left, .lastMotion = Motion::Linear};
+    const EmitMemory lengthOn{
+        .lastLengthOffset = 1, .lastLengthComp = LengthComp::On, .lastMotion = Motion::Linear};
+    const BlockRecord arcIJ{
+        .startX = 5, .startY = 2, .arcI = -5, .arcJ = 1, .motion = Motion::CounterClockwise};
+    const BlockRecord arcR{
+        .startX = 5, .startY = 2, .arcRadius = 5, .arcI = -5, .motion = Motion::Clockwise};
+    const BlockRecord arcJOnly{.arcJ = 2, .motion = Motion::Clockwise};
     const BlockRecord n10To5{.seqNo = 10, .startX = 5};
-    const BlockRecord incremental{.startX = 5, .motion = 1, .distanceMode = 1};
-    const BlockRecord prevG49{.lengthComp = 9};
-    const BlockRecord prevG43H1{.lengthOffset = 1, .lengthComp = 3};
+    const BlockRecord incremental{
+        .startX = 5, .motion = Motion::Linear, .distanceMode = DistanceMode::Incremental};
+    const BlockRecord prevG49{.lengthComp = LengthComp::Off};
+    const BlockRecord prevG43H1{.lengthOffset = 1, .lengthComp = LengthComp::On};
     const BlockRecord prevG40D2{.radiusOffset = 2};
-    const BlockRecord prevG41D2{.radiusOffset = 2, .radiusComp = 1};
+    const BlockRecord prevG41D2{.radiusOffset = 2, .radiusComp = RadiusComp::Left};
+    const EmitMemory afterLinear{.lastMotion = Motion::Linear};
+    const EmitMemory afterClockwise{.lastMotion = Motion::Clockwise};
     struct Row {
         int line;
         RewriteSettings settings;
@@ -279,33 +294,35 @@ TEST(EmitReversedBlock, WritesWordsAgainstMemory)
          "D1 T2 c1 m1 X5."},
         {__LINE__,
          kWhole,
-         {.lastLengthComp = 3},
+         {.lastLengthComp = LengthComp::On},
          {{{.startX = 5}, {.lengthOffset = 2}, false}},
          "G40H2X5.",
          "H2 X5."},
         // In place only an exact G49 survives: own line beside a compensation word, else inline.
         {__LINE__,
          kSeg,
-         {.lastLengthOffset = 1, .lastRadiusComp = 1, .lastLengthComp = 3},
+         {.lastLengthOffset = 1,
+          .lastRadiusComp = RadiusComp::Left,
+          .lastLengthComp = LengthComp::On},
          {{n10To5, prevG49, false}},
          "G49|N10G40X5.",
          "N10 l9 X5."},
         {__LINE__,
          kSeg,
-         {.lastLengthComp = 3},
+         {.lastLengthComp = LengthComp::On},
          {{n10To5, prevG49, false}},
          "N10G49X5.",
          "N10 l9 X5."},
         {__LINE__,
          kSeg,
-         {.lastLengthComp = 9},
+         {.lastLengthComp = LengthComp::Off},
          {{{.startX = 5}, prevG43, false}},
          "X5.",
          "H2 l3 X5."},
         {__LINE__,
          kSeg,
-         {.lastLengthComp = 3},
-         {{{.startX = 5}, {.lengthOffset = 2, .lengthComp = 9}, false}},
+         {.lastLengthComp = LengthComp::On},
+         {{{.startX = 5}, {.lengthOffset = 2, .lengthComp = LengthComp::Off}, false}},
          "X5.",
          "H2 l9 X5."},
         // A bare cancel forgets its offset number, so the next start names it again.
@@ -328,11 +345,11 @@ TEST(EmitReversedBlock, WritesWordsAgainstMemory)
          "G49X5.|G43H1X10.",
          "H1 l3 m1 X10."},
         // The output is absolute whatever the record's distance mode.
-        {__LINE__, kWhole, {.lastMotion = 1}, {{incremental, none, true}}, "G90G01X5.", "m1 X5."},
-        {__LINE__, kWhole, {.lastMotion = 1}, {{incremental, none, false}}, "X5.", "m1 X5."},
+        {__LINE__, kWhole, afterLinear, {{incremental, none, true}}, "G90G01X5.", "m1 X5."},
+        {__LINE__, kWhole, afterLinear, {{incremental, none, false}}, "X5.", "m1 X5."},
         // Arcs: always I and J (a mirrored zero is "0"), never with R; no distance-mode word.
-        {__LINE__, kWhole, {.lastMotion = 2}, {{arcJOnly, none, true}}, "G03I0J2.", "m2"},
-        {__LINE__, kWholeX, {.lastMotion = 2}, {{arcJOnly, none, true}}, "G02I0J2.", "m2"},
+        {__LINE__, kWhole, afterClockwise, {{arcJOnly, none, true}}, "G03I0J2.", "m2"},
+        {__LINE__, kWholeX, afterClockwise, {{arcJOnly, none, true}}, "G02I0J2.", "m2"},
         {__LINE__, kWholeY, {}, {{arcIJ, none, false}}, "G03X5.Y-2.I-5.J-1.", "m3 X5. Y2."},
         {__LINE__, kWhole, {}, {{arcR, none, true}}, "G03X5.Y2.R5.", "m2 X5. Y2."},
         {__LINE__, kWholeY, {}, {{arcR, none, false}}, "G02X5.Y-2.R5.", "m2 X5. Y2."},
@@ -420,8 +437,35 @@ TEST(RetargetApproach, RewritesTheLastXAndTheLastY)
     for (const Row &row : rows) {
         SCOPED_TRACE(testing::Message() << "row at line " << row.line);
         LineList lines = MakeLines(row.before);
-        RetargetApproach(lines, row.x, row.y);
+        LastAxisLines seen;
+        RetargetApproach(lines, seen, row.x, row.y);
         EXPECT_EQ(Joined(lines), row.after);
+    }
+}
+
+TEST(RetargetApproach, FollowsLinesAppendedBetweenCalls)
+{
+    // As in a walk over several passes: each call sees what was appended since the last.
+    struct Step {
+        int line;
+        const char *appended;
+        std::optional<double> x, y;
+        const char *after;
+    };
+    const Step steps[] = {
+        {__LINE__, "G00X0Y0|G01Z-1.", 10, 20, "G00X10.Y20.|G01Z-1."},
+        {__LINE__, "G01X5.|(X Y)", 30, 40, "G00X10.Y40.|G01Z-1.|G01X30.|(X Y)"},
+        {__LINE__, "", 50, 60, "G00X10.Y60.|G01Z-1.|G01X50.|(X Y)"},
+        {__LINE__, "G00Y7.X8.", 1, 2, "G00X10.Y60.|G01Z-1.|G01X50.|(X Y)|G00Y2.X1."},
+    };
+    LineList lines;
+    LastAxisLines seen;
+    for (const Step &step : steps) {
+        SCOPED_TRACE(testing::Message() << "step at line " << step.line);
+        for (std::string_view line : Split(step.appended))
+            lines.Append(line);
+        RetargetApproach(lines, seen, step.x, step.y);
+        EXPECT_EQ(Joined(lines), step.after);
     }
 }
 
@@ -552,12 +596,14 @@ TEST(ExecuteRewrite, KeepsToolsFeedsCirclesReferencesAndOffsetsRight)
         {__LINE__, kSeg, "G90G00X0Y0Z5.|G01Z-1.F100|X10.|Y10.|G53G00Z0.|X50.|M30",
          "G90G00X10.Y10.Z5.|G01Z-1.F100|G90G01X10.Y0F100|X0|G53G00Z0.|X50.|M30"},
         // Each reversed move goes under the work offset its destination was given in.
-        {__LINE__, kWhole, "G54G90G00X0Y0Z5.|G01Z-1.F100|X10.|G00Z5.|G55X0Y0|G01Z-1.|X10.|"
-                           "G00Z5.|M30",
+        {__LINE__, kWhole,
+         "G54G90G00X0Y0Z5.|G01Z-1.F100|X10.|G00Z5.|G55X0Y0|G01Z-1.|X10.|"
+         "G00Z5.|M30",
          "G55|G90G00X10.Y0Z5.|G90G00F100|Z-1.|G01X0|Z5.|G54|G00X10.|Z-1.|G01X0|Z5.|M30"},
         // A new H under G43 is written with its G43.
-        {__LINE__, kWhole, "G43H1Z50.|G00X0Y0|G01Z-1.F100|X10.|G00Z50.|H2|X20.|G01Z-1.|Y10.|"
-                           "G00Z50.|M30",
+        {__LINE__, kWhole,
+         "G43H1Z50.|G00X0Y0|G01Z-1.F100|X10.|G00Z50.|H2|X20.|G01Z-1.|Y10.|"
+         "G00Z50.|M30",
          "G90G00X20.Y10.Z50.|G43H2G90G00F100|Z-1.|G01Y0|Z50.|G00X10.|G43H1|Z-1.|G01X0|Z50.|"
          "G00|M30"},
     });

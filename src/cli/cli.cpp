@@ -6,10 +6,10 @@
 #include <QStringList>
 #include <optional>
 
+#include "cli/run_report.h"
 #include "files/file_error.h"
 #include "files/text_codec.h"
 #include "files/text_file.h"
-#include "cli/run_report.h"
 #include "model/errors.h"
 #include "plot/plot_file.h"
 #include "toolpath/check.h"
@@ -99,15 +99,11 @@ void WriteResult(const LineList &lines, TextEncoding encoding, const Options &op
         std::string buffer;
         constexpr std::size_t kPiece = 1 << 20;
         buffer.reserve(kPiece + 4096);
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            buffer.append(lines[i]);
-            buffer.append("\r\n");
-            if (buffer.size() >= kPiece) {
-                write(buffer);
-                buffer.clear();
-            }
+        for (std::size_t next = 0; next < lines.size();) {
+            buffer.clear();
+            next = lines.AppendCrLf(buffer, next, kPiece);
+            write(buffer);
         }
-        write(buffer);
     } else {
         write(EncodeText(lines.JoinCrLf(), encoding));
     }

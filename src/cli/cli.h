@@ -9,8 +9,8 @@ namespace korvane {
 /// Exit statuses of korvane-cli.
 enum CliExit : int {
     kExitOk = 0,
-    kExitRefused = 1, // a line the rewrite does not support, or the check found an error
-    kExitError = 2,   // a malformed number, a rewrite that cannot run, a file error
+    kExitRefused = 1,  // a line the rewrite does not support, or the check found an error
+    kExitError = 2,    // a malformed number, a rewrite that cannot run, a file error
     kExitWarnings = 3, // --strict: the check warned, nothing was written
     kExitUsage = 64,
 };

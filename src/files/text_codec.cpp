@@ -1,6 +1,7 @@
 #include "files/text_codec.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <emmintrin.h>
 #include <iconv.h>
@@ -14,7 +15,7 @@ namespace {
 std::optional<std::string> Convert(const char *to, const char *from, std::string_view in)
 {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
+    if (reinterpret_cast<std::intptr_t>(cd) == -1) // iconv_open's "(iconv_t) -1"
         return std::nullopt;
     std::string out(in.size() * 3 / 2 + 16, '\0');
     char *inPtr = const_cast<char *>(in.data());
@@ -82,19 +83,6 @@ std::optional<std::string> Utf8ToLatin1(std::string_view utf8)
 }
 
 } // namespace
-
-const char *EncodingName(TextEncoding encoding)
-{
-    switch (encoding) {
-    case TextEncoding::Utf8:
-        return "UTF-8";
-    case TextEncoding::Cp932:
-        return "CP932";
-    case TextEncoding::Latin1:
-        return "Latin-1";
-    }
-    return "UTF-8";
-}
 
 bool IsValidUtf8(std::string_view bytes)
 {
@@ -214,26 +202,6 @@ std::vector<std::string_view> SplitLines(std::string_view text)
     if (start < n)
         lines.push_back(text.substr(start));
     return lines;
-}
-
-std::string NormalizeLineBreaks(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size() + text.size() / 16);
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const char c = text[i];
-        if (c == '\r') {
-            if (i + 1 < n && text[i + 1] == '\n')
-                ++i;
-            out += "\r\n";
-        } else if (c == '\n') {
-            out += "\r\n";
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out;
 }
 
 } // namespace korvane

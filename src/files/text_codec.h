@@ -9,9 +9,6 @@ namespace korvane {
 /// The character encodings a program file is read in, tried in this order.
 enum class TextEncoding { Utf8, Cp932, Latin1 };
 
-/// Name of an encoding for messages and logs ("UTF-8", "CP932", "Latin-1").
-const char *EncodingName(TextEncoding encoding);
-
 /// True when `bytes` is well-formed UTF-8 (no overlong forms, surrogates or values past
 /// U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
@@ -33,9 +30,7 @@ std::string EncodeText(std::string_view utf8, TextEncoding &encoding);
 
 /// The text's lines: CR LF, a lone CR and a lone LF each end a line; an empty last row after
 /// a final line break is not a line, so an empty text has none. The views point into `text`.
+/// The one place where line breaks are recognised.
 std::vector<std::string_view> SplitLines(std::string_view text);
-
-/// The text with every line break (CR LF, lone CR, lone LF) made CR LF.
-std::string NormalizeLineBreaks(std::string_view text);
 
 } // namespace korvane

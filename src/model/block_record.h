@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "model/modal_codes.h"
+
 namespace korvane {
 
 // Every "extended" computation of the rewrite runs in the x87 80-bit format: its 64-bit
@@ -36,13 +38,13 @@ struct BlockRecord {
     double endX = UNSET_COORD;
     double endY = UNSET_COORD;
     double endZ = UNSET_COORD;
-    double arcRadius = 0.0;        // R of this line
-    double arcI = 0.0;             // arc centre, X offset from the line's end point
-    double arcJ = 0.0;             // arc centre, Y offset from the line's end point
-    std::uint8_t motion = 0;       // 0 rapid, 1 linear, 2 clockwise, 3 counter-clockwise
-    std::uint8_t distanceMode = 0; // 0 absolute (G90), 1 incremental (G91)
-    std::uint8_t radiusComp = 0;   // 0 off (G40), 1 left (G41), 2 right (G42)
-    std::uint8_t lengthComp = 0;   // 0 none seen yet, 3 on (G43), 9 off (G49)
+    double arcRadius = 0.0; // R of this line
+    double arcI = 0.0;      // arc centre, X offset from the line's end point
+    double arcJ = 0.0;      // arc centre, Y offset from the line's end point
+    Motion motion = Motion::Rapid;
+    DistanceMode distanceMode = DistanceMode::Absolute;
+    RadiusComp radiusComp = RadiusComp::Off;
+    LengthComp lengthComp = LengthComp::NotSeen;
     std::uint8_t workOffset = 0;     // the last of G54..G59 (54..59), 0 before any
     std::uint8_t positionOffset = 0; // the work offset the end point's numbers were given in
     bool machineReference = false;   // this line is G28, G30 or G53: its axis words are not
@@ -57,10 +59,10 @@ struct EmitMemory {
     std::int32_t lastRadiusOffset = -1;
     std::int32_t lastLengthOffset = -1;
     std::int32_t lastTool = -1;
-    std::int32_t lastRadiusComp = 0;
-    std::int32_t lastLengthComp = 0;
-    std::int32_t lastMotion = 0;
-    std::int32_t lastDistanceMode = 0;
+    RadiusComp lastRadiusComp = RadiusComp::Off;
+    LengthComp lastLengthComp = LengthComp::NotSeen;
+    Motion lastMotion = Motion::Rapid;
+    DistanceMode lastDistanceMode = DistanceMode::Absolute;
     std::int32_t lastPositionOffset = 0; // last G54..G59 written by the whole-program reversal
     double lastX = UNSET_COORD;
     double lastY = UNSET_COORD;
@@ -95,14 +97,14 @@ inline bool HasZTravel(const BlockRecord &r)
 /// True when the record is an arc by its centre that ends where it starts: a full circle.
 inline bool IsFullCircle(const BlockRecord &r)
 {
-    return (r.motion == 2 || r.motion == 3) && r.arcRadius == 0.0 &&
-           (r.arcI != 0.0 || r.arcJ != 0.0) && !HasXYTravel(r);
+    return IsArc(r.motion) && r.arcRadius == 0.0 && (r.arcI != 0.0 || r.arcJ != 0.0) &&
+           !HasXYTravel(r);
 }
 
 /// True when the record cuts in the plane: a feed move with X or Y travel, or a full circle.
 inline bool IsPlaneCut(const BlockRecord &r)
 {
-    return r.motion != 0 && (HasXYTravel(r) || IsFullCircle(r));
+    return r.motion != Motion::Rapid && (HasXYTravel(r) || IsFullCircle(r));
 }
 
 } // namespace korvane

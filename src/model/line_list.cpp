@@ -49,11 +49,16 @@ std::string LineList::JoinCrLf() const
 {
     std::string out;
     out.reserve(TextBytes() + 2 * size());
-    for (std::size_t i = 0; i < size(); ++i) {
-        out.append((*this)[i]);
-        out.append("\r\n");
-    }
+    AppendCrLf(out, 0, std::numeric_limits<std::size_t>::max());
     return out;
+}
+
+std::size_t LineList::AppendCrLf(std::string &out, std::size_t first, std::size_t bytes) const
+{
+    std::size_t i = first;
+    for (; i < size() && out.size() < bytes; ++i)
+        out.append((*this)[i]).append("\r\n");
+    return i;
 }
 
 std::size_t LineList::TextBytes() const

@@ -38,6 +38,10 @@ public:
 
     /// Every line followed by CR LF, as the text box holds a rewritten program.
     std::string JoinCrLf() const;
+    /// Appends lines from `first` on to `out`, each followed by CR LF, until `out` holds at
+    /// least `bytes` bytes or no line is left; returns the index of the first line not
+    /// appended. Writes a large result in pieces without holding it whole.
+    std::size_t AppendCrLf(std::string &out, std::size_t first, std::size_t bytes) const;
     /// Total bytes of the lines' text, line breaks not counted.
     std::size_t TextBytes() const;
 

@@ -9,18 +9,12 @@ void ResetState(WorkingState &state)
     state.outputLines = LineList{};
     state.programHeader.clear();
 
-    BlockRecord &b = state.currentBlock;
-    const BlockRecord fresh;
-    b.feed = b.spindle = b.seqNo = b.lengthOffset = b.tool = b.radiusOffset = -1;
-    b.startX = b.startY = b.startZ = UNSET_COORD;
-    b.endX = b.endY = b.endZ = UNSET_COORD;
-    b.motion = fresh.motion;
-    b.distanceMode = fresh.distanceMode;
-    b.radiusComp = fresh.radiusComp;
-    b.lengthComp = fresh.lengthComp;
-    b.workOffset = fresh.workOffset;
-    b.positionOffset = fresh.positionOffset;
-    b.machineReference = fresh.machineReference;
+    // Every field to its reset value but the arc data, which the parser clears on each line.
+    BlockRecord fresh;
+    fresh.arcRadius = state.currentBlock.arcRadius;
+    fresh.arcI = state.currentBlock.arcI;
+    fresh.arcJ = state.currentBlock.arcJ;
+    state.currentBlock = fresh;
 
     state.memory = EmitMemory{};
 }

@@ -61,7 +61,7 @@ public:
             }
         }
         const PlotSegment segment =
-            move.kind == MoveKind::Rapid ? PlotSegment::Rapid : PlotSegment::Feed;
+            move.kind == Motion::Rapid ? PlotSegment::Rapid : PlotSegment::Feed;
         if (IsArc(move.kind) && IsWorkPosition(move.centreA) && IsWorkPosition(move.centreB))
             AddArc(move);
         else
@@ -101,7 +101,7 @@ private:
         const double b1 = AxisOf(move.end, b) - move.centreB;
         const double angle0 = std::atan2(b0, a0);
         double sweep = std::atan2(b1, a1) - angle0;
-        const bool ccw = move.kind == MoveKind::CounterClockwise;
+        const bool ccw = move.kind == Motion::CounterClockwise;
         if (ccw) {
             while (sweep <= 0)
                 sweep += 2 * kPi;

@@ -11,10 +11,26 @@
 namespace korvane {
 namespace {
 
-constexpr double kMatchTolerance = 0.002;   // in position, per axis
-constexpr double kRateTolerance = 0.005;    // feeds and spindle speeds, relative
-constexpr double kHeightTolerance = 0.002;  // for the rapid warnings
+constexpr double kMatchTolerance = 0.002;  // in position, per axis
+constexpr double kRateTolerance = 0.005;   // feeds and spindle speeds, relative
+constexpr double kHeightTolerance = 0.002; // for the rapid warnings
 constexpr std::uint32_t kNoLine = std::numeric_limits<std::uint32_t>::max();
+
+// The arc centre's coordinate on the mirrored axis (X or Y), or nullptr when the arc's plane
+// does not hold that axis. The planes' axes are (X, Y), (Z, X) and (Y, Z).
+double *CentreOnAxis(Move &move, MirrorAxis axis)
+{
+    const bool x = axis == MirrorAxis::X;
+    switch (move.plane) {
+    case Plane::XY:
+        return x ? &move.centreA : &move.centreB;
+    case Plane::ZX:
+        return x ? &move.centreB : nullptr;
+    case Plane::YZ:
+        return x ? nullptr : &move.centreA;
+    }
+    return nullptr;
+}
 
 // A mirror image: the mirrored axis changes sign, arcs turn the other way, and the cutter
 // stands on the other side of the path.
@@ -22,24 +38,14 @@ void Mirror(Move &move, MirrorAxis axis)
 {
     if (axis == MirrorAxis::None)
         return;
-    if (axis == MirrorAxis::X) {
-        move.start.x = -move.start.x;
-        move.end.x = -move.end.x;
-        if (move.plane == Plane::XY)
-            move.centreA = -move.centreA;
-        else if (move.plane == Plane::ZX)
-            move.centreB = -move.centreB;
-    } else {
-        move.start.y = -move.start.y;
-        move.end.y = -move.end.y;
-        if (move.plane == Plane::XY)
-            move.centreB = -move.centreB;
-        else if (move.plane == Plane::YZ)
-            move.centreA = -move.centreA;
-    }
-    move.kind = OppositeArc(move.kind);
-    move.conditions.compStart = OppositeSide(move.conditions.compStart);
-    move.conditions.compEnd = OppositeSide(move.conditions.compEnd);
+    double Point::*const coord = axis == MirrorAxis::X ? &Point::x : &Point::y;
+    move.start.*coord = -(move.start.*coord);
+    move.end.*coord = -(move.end.*coord);
+    if (double *centre = CentreOnAxis(move, axis))
+        *centre = -*centre;
+    move.kind = ExchangedArc(move.kind);
+    move.conditions.compStart = ExchangedSide(move.conditions.compStart);
+    move.conditions.compEnd = ExchangedSide(move.conditions.compEnd);
 }
 
 bool KnownInXY(const Move &move)
@@ -68,7 +74,7 @@ template <typename M> std::pair<double, double> ArcMiddle(const M &m)
     const double angle0 = std::atan2(b0 - m.centreB, a0 - m.centreA);
     double sweep = std::atan2(b1 - m.centreB, a1 - m.centreA) - angle0;
     constexpr double kTurn = 6.283185307179586;
-    if (m.kind == MoveKind::CounterClockwise) {
+    if (m.kind == Motion::CounterClockwise) {
         while (sweep <= 0)
             sweep += kTurn;
     } else {
@@ -76,9 +82,10 @@ template <typename M> std::pair<double, double> ArcMiddle(const M &m)
             sweep -= kTurn;
     }
     if (SamePoint(m.start, m.end, kSamePointTolerance))
-        sweep = m.kind == MoveKind::CounterClockwise ? kTurn : -kTurn;
-    const double r = (std::hypot(a0 - m.centreA, b0 - m.centreB) +
-                      std::hypot(a1 - m.centreA, b1 - m.centreB)) / 2;
+        sweep = m.kind == Motion::CounterClockwise ? kTurn : -kTurn;
+    const double r =
+        (std::hypot(a0 - m.centreA, b0 - m.centreB) + std::hypot(a1 - m.centreA, b1 - m.centreB)) /
+        2;
     const double middle = angle0 + sweep / 2;
     return {m.centreA + r * std::cos(middle), m.centreB + r * std::sin(middle)};
 }
@@ -94,7 +101,7 @@ template <typename S> Orientation CompareGeometry(const Move &r, const S &s)
     if (r.kind == s.kind && SamePoint(r.start, s.start, kMatchTolerance) &&
         SamePoint(r.end, s.end, kMatchTolerance))
         o = Orientation::Same;
-    else if (r.kind == OppositeArc(s.kind) && SamePoint(r.start, s.end, kMatchTolerance) &&
+    else if (r.kind == ExchangedArc(s.kind) && SamePoint(r.start, s.end, kMatchTolerance) &&
              SamePoint(r.end, s.start, kMatchTolerance))
         o = Orientation::Reversed;
     if (o == Orientation::None || !IsArc(r.kind))
@@ -116,35 +123,49 @@ enum ConditionBit : unsigned {
     kCompensationBit = 32,
 };
 
+// The conditions reported alike, in the order their findings are made.
+struct ConditionCheck {
+    ConditionBit bit;
+    FindingKind kind;
+    messages::Condition condition;
+};
+constexpr ConditionCheck kConditionChecks[] = {
+    {kSpindleBit, FindingKind::Spindle, messages::Condition::Spindle},
+    {kToolBit, FindingKind::Tool, messages::Condition::Tool},
+    {kLengthBit, FindingKind::Tool, messages::Condition::LengthOffset},
+    {kWorkOffsetBit, FindingKind::WorkOffset, messages::Condition::WorkOffset},
+    {kFeedBit, FindingKind::Feed, messages::Condition::Feed},
+};
+
 // The side the cutter keeps from the path while a move is made under compensation. Where
 // compensation starts or ends the move is a transition, whose exact course differs between
 // controls (a cancel on a move without X or Y is taken at once by some, deferred by others),
 // so a transition counts by the side it starts or ends on.
-CompSide ActiveSide(const CutConditions &c)
+RadiusComp ActiveSide(const CutConditions &c)
 {
-    return c.compEnd != CompSide::Off ? c.compEnd : c.compStart;
+    return c.compEnd != RadiusComp::Off ? c.compEnd : c.compStart;
 }
 
 // Run the other way, a cut under compensation has the cutter on the other side of the path.
-CompSide ExpectedSide(const CutConditions &s, Orientation orientation)
+RadiusComp ExpectedSide(const CutConditions &s, Orientation orientation)
 {
-    const CompSide side = ActiveSide(s);
-    return orientation == Orientation::Same ? side : OppositeSide(side);
+    const RadiusComp side = ActiveSide(s);
+    return orientation == Orientation::Same ? side : ExchangedSide(side);
 }
 
-unsigned CompareConditions(const CutConditions &r, const CutConditions &s,
-                           Orientation orientation)
+unsigned CompareConditions(const CutConditions &r, const CutConditions &s, Orientation orientation)
 {
     unsigned bits = 0;
     if (s.spindle == Spindle::Clockwise || s.spindle == Spindle::CounterClockwise) {
-        if (r.spindle != s.spindle || (IsKnown(s.spindleSpeed) &&
-                                       !WithinRate(r.spindleSpeed, s.spindleSpeed)))
+        if (r.spindle != s.spindle ||
+            (IsKnown(s.spindleSpeed) && !WithinRate(r.spindleSpeed, s.spindleSpeed)))
             bits |= kSpindleBit;
     }
     if (s.tool >= 0 && r.tool != s.tool)
         bits |= kToolBit;
-    if (s.lengthComp != LengthComp::Unknown) {
-        const bool on = s.lengthComp == LengthComp::Positive || s.lengthComp == LengthComp::Negative;
+    if (s.lengthComp != LengthCompState::Unknown) {
+        const bool on =
+            s.lengthComp == LengthCompState::Positive || s.lengthComp == LengthCompState::Negative;
         if (r.lengthComp != s.lengthComp ||
             (on && s.lengthOffset >= 0 && r.lengthOffset != s.lengthOffset))
             bits |= kLengthBit;
@@ -153,9 +174,9 @@ unsigned CompareConditions(const CutConditions &r, const CutConditions &s,
         bits |= kWorkOffsetBit;
     if (IsKnown(s.feed) && !WithinRate(r.feed, s.feed))
         bits |= kFeedBit;
-    const CompSide side = ExpectedSide(s, orientation);
+    const RadiusComp side = ExpectedSide(s, orientation);
     if (ActiveSide(r) != side ||
-        (side != CompSide::Off && s.radiusOffset >= 0 && r.radiusOffset != s.radiusOffset))
+        (side != RadiusComp::Off && s.radiusOffset >= 0 && r.radiusOffset != s.radiusOffset))
         bits |= kCompensationBit;
     return bits;
 }
@@ -230,9 +251,9 @@ struct SourceMove {
     double centreA = kUnknown, centreB = kUnknown;
     std::uint32_t line = 0;
     std::uint32_t conditions = 0; // index into SourceRun::conditions
-    MoveKind kind = MoveKind::Linear;
+    Motion kind = Motion::Linear;
     Plane plane = Plane::XY;
-    bool cut = false;      // must be made by the result
+    bool cut = false; // must be made by the result
     bool matched = false;
     bool reported = false; // already the subject of a finding
 };
@@ -240,11 +261,10 @@ struct SourceMove {
 bool SameConditions(const CutConditions &a, const CutConditions &b)
 {
     auto same = [](double x, double y) { return x == y || (!IsKnown(x) && !IsKnown(y)); };
-    return same(a.feed, b.feed) && same(a.spindleSpeed, b.spindleSpeed) &&
-           a.spindle == b.spindle && a.lengthComp == b.lengthComp &&
-           a.compStart == b.compStart && a.compEnd == b.compEnd && a.tool == b.tool &&
-           a.lengthOffset == b.lengthOffset && a.radiusOffset == b.radiusOffset &&
-           a.workOffset == b.workOffset;
+    return same(a.feed, b.feed) && same(a.spindleSpeed, b.spindleSpeed) && a.spindle == b.spindle &&
+           a.lengthComp == b.lengthComp && a.compStart == b.compStart && a.compEnd == b.compEnd &&
+           a.tool == b.tool && a.lengthOffset == b.lengthOffset &&
+           a.radiusOffset == b.radiusOffset && a.workOffset == b.workOffset;
 }
 
 // The source run: its feed moves, mirrored, and the lowest heights it reaches at rapid.
@@ -259,7 +279,7 @@ public:
 
     void OnMove(const Move &move) override
     {
-        if (move.kind == MoveKind::Rapid) {
+        if (move.kind == Motion::Rapid) {
             NoteRapid(move);
             return;
         }
@@ -324,8 +344,8 @@ private:
         if (IsWorkPosition(move.end.z))
             lowestRapidEnd = std::min(lowestRapidEnd, move.end.z);
         if (move.xyTravel) {
-            const double low = IsWorkPosition(move.start.z) ? std::min(move.start.z, move.end.z)
-                                                            : move.end.z;
+            const double low =
+                IsWorkPosition(move.start.z) ? std::min(move.start.z, move.end.z) : move.end.z;
             if (IsWorkPosition(low))
                 lowestRapidTraverse = std::min(lowestRapidTraverse, low);
         }
@@ -344,8 +364,8 @@ public:
     {
         m_cells.reserve(moves.size());
         for (std::size_t i = 0; i < moves.size(); ++i)
-            m_cells.push_back({CellOf(Middle(moves[i].start, moves[i].end)),
-                               static_cast<std::uint32_t>(i)});
+            m_cells.push_back(
+                {CellOf(Middle(moves[i].start, moves[i].end)), static_cast<std::uint32_t>(i)});
         std::sort(m_cells.begin(), m_cells.end());
     }
 
@@ -426,13 +446,13 @@ public:
 
     void OnMove(const Move &move) override
     {
-        if (move.kind == MoveKind::Rapid) {
+        if (move.kind == Motion::Rapid) {
             CheckRapid(move);
             return;
         }
         if (move.xyTravel && !HeightKnown(move) && SourceLineCutsAtKnownHeight()) {
-            m_findings.Add(Severity::Error, FindingKind::UnknownPosition, move.line,
-                           m_sourceLine, messages::UnknownHeightInResult(move.line));
+            m_findings.Add(Severity::Error, FindingKind::UnknownPosition, move.line, m_sourceLine,
+                           messages::UnknownHeightInResult(move.line));
             return;
         }
         if (AtHomeHeight(move))
@@ -547,16 +567,10 @@ private:
         auto add = [&](FindingKind kind, std::string message) {
             m_findings.Add(Severity::Error, kind, r.line, s.line, std::move(message));
         };
-        if (c.differences & kSpindleBit)
-            add(FindingKind::Spindle, messages::Spindle(r.line, sc, rc));
-        if (c.differences & kToolBit)
-            add(FindingKind::Tool, messages::Tool(r.line, sc, rc));
-        if (c.differences & kLengthBit)
-            add(FindingKind::Tool, messages::LengthOffset(r.line, sc, rc));
-        if (c.differences & kWorkOffsetBit)
-            add(FindingKind::WorkOffset, messages::WorkOffset(r.line, sc, rc));
-        if (c.differences & kFeedBit)
-            add(FindingKind::Feed, messages::Feed(r.line, sc, rc));
+        for (const ConditionCheck &check : kConditionChecks) {
+            if (c.differences & check.bit)
+                add(check.kind, messages::ConditionDiffers(r.line, check.condition, sc, rc));
+        }
         if (c.differences & kCompensationBit) {
             add(FindingKind::Compensation,
                 messages::Compensation(r.line, ExpectedSide(sc, c.orientation), ActiveSide(rc),
@@ -569,8 +583,12 @@ private:
         double difference = kUnknown;
         if (IsKnown(move.centreA) && IsKnown(move.centreB)) {
             const bool xy = move.plane == Plane::XY;
-            const double a0 = xy ? move.start.x : move.plane == Plane::ZX ? move.start.z : move.start.y;
-            const double b0 = xy ? move.start.y : move.plane == Plane::ZX ? move.start.x : move.start.z;
+            const double a0 = xy                        ? move.start.x
+                              : move.plane == Plane::ZX ? move.start.z
+                                                        : move.start.y;
+            const double b0 = xy                        ? move.start.y
+                              : move.plane == Plane::ZX ? move.start.x
+                                                        : move.start.z;
             const double a1 = xy ? move.end.x : move.plane == Plane::ZX ? move.end.z : move.end.y;
             const double b1 = xy ? move.end.y : move.plane == Plane::ZX ? move.end.x : move.end.z;
             difference = std::fabs(std::hypot(a0 - move.centreA, b0 - move.centreB) -
@@ -587,9 +605,9 @@ private:
         const double low = IsKnown(move.start.z) ? std::min(move.start.z, move.end.z) : move.end.z;
         if (move.xyTravel && std::isfinite(m_source.lowestRapidTraverse) &&
             low < m_source.lowestRapidTraverse - kHeightTolerance) {
-            m_findings.Add(Severity::Warning, FindingKind::RapidTraverseLow, move.line,
-                           m_sourceLine,
-                           messages::RapidTraverseLow(move.line, low, m_source.lowestRapidTraverse));
+            m_findings.Add(
+                Severity::Warning, FindingKind::RapidTraverseLow, move.line, m_sourceLine,
+                messages::RapidTraverseLow(move.line, low, m_source.lowestRapidTraverse));
             return;
         }
         if (IsKnown(move.start.z) && std::isfinite(m_source.lowestRapidEnd) &&

@@ -17,18 +17,18 @@ namespace korvane {
 enum class Severity : std::uint8_t { Error, Warning };
 
 enum class FindingKind : std::uint8_t {
-    LostCut,         // a cut of the source that the result does not make
-    ExtraCut,        // a cut of the result that the source does not make
-    BadArc,          // an arc of the result whose end is not on its circle
-    UnknownPosition, // a cut from or to a position that is not known
-    Spindle,         // a cut with the spindle stopped, turning the other way or at another speed
-    Tool,            // a cut with another tool or tool length offset
-    WorkOffset,      // a cut in another work coordinate system
-    Feed,            // a cut at a feed more than 0.5% away from the source's
-    Compensation,    // a cut with cutter compensation on the wrong side
-    RapidPlunge,     // a rapid down below every height the source reaches at rapid
+    LostCut,          // a cut of the source that the result does not make
+    ExtraCut,         // a cut of the result that the source does not make
+    BadArc,           // an arc of the result whose end is not on its circle
+    UnknownPosition,  // a cut from or to a position that is not known
+    Spindle,          // a cut with the spindle stopped, turning the other way or at another speed
+    Tool,             // a cut with another tool or tool length offset
+    WorkOffset,       // a cut in another work coordinate system
+    Feed,             // a cut at a feed more than 0.5% away from the source's
+    Compensation,     // a cut with cutter compensation on the wrong side
+    RapidPlunge,      // a rapid down below every height the source reaches at rapid
     RapidTraverseLow, // a rapid across below every height the source crosses at rapid
-    Unsupported,     // a subprogram call or macro whose moves cannot be followed
+    Unsupported,      // a subprogram call or macro whose moves cannot be followed
 };
 
 /// One thing the check found. Lines are 0-based; a finding names the result's line, the
@@ -78,8 +78,7 @@ public:
 
 private:
     friend CheckReport CheckResult(SourceToolpath source, const LineList &result);
-    friend CheckReport CheckResult(SourceToolpath source,
-                                   std::span<const std::string_view> result);
+    friend CheckReport CheckResult(SourceToolpath source, std::span<const std::string_view> result);
     std::unique_ptr<Data> m_data;
 };
 

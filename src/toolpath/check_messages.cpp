@@ -1,6 +1,7 @@
 #include "toolpath/check_messages.h"
 
 #include <cmath>
+#include <string_view>
 
 #include "model/UnitCall.h"
 
@@ -68,14 +69,14 @@ std::string LengthText(const CutConditions &c)
 {
     std::string text;
     switch (c.lengthComp) {
-    case LengthComp::Unknown:
+    case LengthCompState::Unknown:
         return "指令なし";
-    case LengthComp::Off:
+    case LengthCompState::Off:
         return "G49（なし）";
-    case LengthComp::Positive:
+    case LengthCompState::Positive:
         text = "G43";
         break;
-    case LengthComp::Negative:
+    case LengthCompState::Negative:
         text = "G44";
         break;
     }
@@ -94,16 +95,56 @@ std::string FeedText(double feed)
     return "F" + text;
 }
 
-std::string SideText(CompSide side, std::int32_t radiusOffset)
+std::string SideText(RadiusComp side, std::int32_t radiusOffset)
 {
     switch (side) {
-    case CompSide::Left:
+    case RadiusComp::Left:
         return radiusOffset >= 0 ? "G41 D" + std::to_string(radiusOffset) : "G41";
-    case CompSide::Right:
+    case RadiusComp::Right:
         return radiusOffset >= 0 ? "G42 D" + std::to_string(radiusOffset) : "G42";
     default:
         return "G40（なし）";
     }
+}
+
+// How a sentence names a condition, before and after its value.
+struct ConditionWording {
+    std::string_view lead;
+    std::string_view tail;
+};
+
+ConditionWording WordingOf(Condition condition)
+{
+    switch (condition) {
+    case Condition::Spindle:
+        return {"では、主軸が ", " です"};
+    case Condition::Tool:
+        return {"は、工具 ", " で行われます"};
+    case Condition::LengthOffset:
+        return {"では、工具長補正が ", " です"};
+    case Condition::WorkOffset:
+        return {"は、ワーク座標系 ", " で行われます"};
+    case Condition::Feed:
+        return {"は、送り ", " です"};
+    }
+    return {};
+}
+
+std::string ConditionText(Condition condition, const CutConditions &c)
+{
+    switch (condition) {
+    case Condition::Spindle:
+        return SpindleText(c);
+    case Condition::Tool:
+        return ToolText(c.tool);
+    case Condition::LengthOffset:
+        return LengthText(c);
+    case Condition::WorkOffset:
+        return WorkOffsetName(c.workOffset);
+    case Condition::Feed:
+        return FeedText(c.feed);
+    }
+    return {};
 }
 
 std::string SegmentAdvice(bool wholeProgram)
@@ -119,13 +160,15 @@ std::string SegmentAdvice(bool wholeProgram)
 std::string CutText(const Move &move)
 {
     std::string text;
-    if (move.kind == MoveKind::Clockwise)
+    if (move.kind == Motion::Clockwise)
         text = "G02 ";
-    else if (move.kind == MoveKind::CounterClockwise)
+    else if (move.kind == Motion::CounterClockwise)
         text = "G03 ";
     text += PointText(move.start, move.end) + " → " + PointText(move.end, move.start);
     if (IsArc(move.kind)) {
-        const char *letters = move.plane == Plane::XY ? "XY" : move.plane == Plane::ZX ? "ZX" : "YZ";
+        const char *letters = move.plane == Plane::XY   ? "XY"
+                              : move.plane == Plane::ZX ? "ZX"
+                                                        : "YZ";
         text += "（中心 ";
         text.push_back(letters[0]);
         text += Number(move.centreA) + " ";
@@ -161,10 +204,11 @@ std::string UnknownStartInSource()
 
 std::string UnknownPositionInResult(std::uint32_t resultLine, bool knownInSource)
 {
-    std::string text = ResultLine(resultLine) +
-                       "の切削は、位置の分からない点から、または分からない点へ動きます。";
+    std::string text =
+        ResultLine(resultLine) + "の切削は、位置の分からない点から、または分からない点へ動きます。";
     if (knownInSource)
-        return text + "元のプログラムでは位置が分かっています。書き換えで位置決めの移動が失われました。";
+        return text +
+               "元のプログラムでは位置が分かっています。書き換えで位置決めの移動が失われました。";
     return text + "元のプログラムで、最初の切削の前に G90 で絶対位置を指令してください。";
 }
 
@@ -175,43 +219,17 @@ std::string UnknownHeightInResult(std::uint32_t resultLine)
            "が指令されず、元の切削の高さで削りません。";
 }
 
-std::string Spindle(std::uint32_t resultLine, const CutConditions &expected,
-                    const CutConditions &actual)
+std::string ConditionDiffers(std::uint32_t resultLine, Condition condition,
+                             const CutConditions &expected, const CutConditions &actual)
 {
-    return ResultLine(resultLine) + "の切削では、主軸が " + SpindleText(actual) +
-           " です（元の切削は " + SpindleText(expected) + "）。";
+    const ConditionWording wording = WordingOf(condition);
+    std::string text = ResultLine(resultLine);
+    text.append("の切削").append(wording.lead).append(ConditionText(condition, actual));
+    text.append(wording.tail).append("（元の切削は ").append(ConditionText(condition, expected));
+    return text.append("）。");
 }
 
-std::string Tool(std::uint32_t resultLine, const CutConditions &expected,
-                 const CutConditions &actual)
-{
-    return ResultLine(resultLine) + "の切削は、工具 " + ToolText(actual.tool) +
-           " で行われます（元の切削は " + ToolText(expected.tool) + "）。";
-}
-
-std::string LengthOffset(std::uint32_t resultLine, const CutConditions &expected,
-                         const CutConditions &actual)
-{
-    return ResultLine(resultLine) + "の切削では、工具長補正が " + LengthText(actual) +
-           " です（元の切削は " + LengthText(expected) + "）。";
-}
-
-std::string WorkOffset(std::uint32_t resultLine, const CutConditions &expected,
-                       const CutConditions &actual)
-{
-    return ResultLine(resultLine) + "の切削は、ワーク座標系 " +
-           WorkOffsetName(actual.workOffset) + " で行われます（元の切削は " +
-           WorkOffsetName(expected.workOffset) + "）。";
-}
-
-std::string Feed(std::uint32_t resultLine, const CutConditions &expected,
-                 const CutConditions &actual)
-{
-    return ResultLine(resultLine) + "の切削は、送り " + FeedText(actual.feed) +
-           " です（元の切削は " + FeedText(expected.feed) + "）。";
-}
-
-std::string Compensation(std::uint32_t resultLine, CompSide expected, CompSide actual,
+std::string Compensation(std::uint32_t resultLine, RadiusComp expected, RadiusComp actual,
                          std::int32_t expectedRadiusOffset, std::int32_t actualRadiusOffset)
 {
     return ResultLine(resultLine) + "の切削では、工具径補正が " +
@@ -230,8 +248,8 @@ std::string RapidPlunge(std::uint32_t resultLine, double z, double lowestSourceZ
 std::string RapidTraverseLow(std::uint32_t resultLine, double z, double lowestSourceZ)
 {
     return ResultLine(resultLine) + "の早送りは Z" + Number(z) +
-           " の高さで横に動きます。元のプログラムが早送りで横に動くのは Z" +
-           Number(lowestSourceZ) + " 以上です。材料や治具にぶつかるおそれがあります。";
+           " の高さで横に動きます。元のプログラムが早送りで横に動くのは Z" + Number(lowestSourceZ) +
+           " 以上です。材料や治具にぶつかるおそれがあります。";
 }
 
 std::string Unsupported(korvane::Unsupported what)

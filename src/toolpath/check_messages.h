@@ -19,17 +19,16 @@ std::string BadArc(std::uint32_t resultLine, double radiusDifference, bool whole
 std::string UnknownStartInSource();
 std::string UnknownPositionInResult(std::uint32_t resultLine, bool knownInSource);
 std::string UnknownHeightInResult(std::uint32_t resultLine);
-std::string Spindle(std::uint32_t resultLine, const CutConditions &expected,
-                    const CutConditions &actual);
-std::string Tool(std::uint32_t resultLine, const CutConditions &expected,
-                 const CutConditions &actual);
-std::string LengthOffset(std::uint32_t resultLine, const CutConditions &expected,
-                         const CutConditions &actual);
-std::string WorkOffset(std::uint32_t resultLine, const CutConditions &expected,
-                       const CutConditions &actual);
-std::string Feed(std::uint32_t resultLine, const CutConditions &expected,
-                 const CutConditions &actual);
-std::string Compensation(std::uint32_t resultLine, CompSide expected, CompSide actual,
+
+/// A condition of a cut that the result may make differently from the source.
+enum class Condition : std::uint8_t { Spindle, Tool, LengthOffset, WorkOffset, Feed };
+
+/// The condition under which the result makes a cut, and the source's: "<result line>の切削
+/// では、主軸が M04 です（元の切削は M03 S1000）。" and the like.
+std::string ConditionDiffers(std::uint32_t resultLine, Condition condition,
+                             const CutConditions &expected, const CutConditions &actual);
+
+std::string Compensation(std::uint32_t resultLine, RadiusComp expected, RadiusComp actual,
                          std::int32_t expectedRadiusOffset, std::int32_t actualRadiusOffset);
 std::string RapidPlunge(std::uint32_t resultLine, double z, double lowestSourceZ);
 std::string RapidTraverseLow(std::uint32_t resultLine, double z, double lowestSourceZ);

@@ -11,9 +11,9 @@ namespace {
 // the rounding of their ends and of their centre offsets to three decimals.
 constexpr double kArcTolerance = 0.005;
 
-constexpr std::array<double, 23> kPowersOfTen = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr std::array<double, 23> kPowersOfTen = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 bool IsDigit(char c)
 {
@@ -239,7 +239,15 @@ void Machine::ApplyModes(const Words &words, std::uint32_t index, MoveSink &sink
     if (spindleGiven)
         c.spindle = spindle;
 
-    enum class OneShot { None, Dwell, Data, Reference, MachineCoordinates, Shift, Shift0 } oneShot{};
+    enum class OneShot {
+        None,
+        Dwell,
+        Data,
+        Reference,
+        MachineCoordinates,
+        Shift,
+        Shift0
+    } oneShot{};
     bool motionGiven = false;
     WorkOffset offset = c.workOffset;
     for (int k = 0; k < words.gCount; ++k) {
@@ -272,24 +280,24 @@ void Machine::ApplyModes(const Words &words, std::uint32_t index, MoveSink &sink
             oneShot = OneShot::Reference;
             break;
         case 400:
-            m_sideCommanded = CompSide::Off;
+            m_sideCommanded = RadiusComp::Off;
             break;
         case 410:
-            m_sideCommanded = CompSide::Left;
+            m_sideCommanded = RadiusComp::Left;
             break;
         case 420:
-            m_sideCommanded = CompSide::Right;
+            m_sideCommanded = RadiusComp::Right;
             break;
         case 430:
         case 431:
         case 434:
-            c.lengthComp = LengthComp::Positive;
+            c.lengthComp = LengthCompState::Positive;
             break;
         case 440:
-            c.lengthComp = LengthComp::Negative;
+            c.lengthComp = LengthCompState::Negative;
             break;
         case 490:
-            c.lengthComp = LengthComp::Off;
+            c.lengthComp = LengthCompState::Off;
             break;
         case 530:
             oneShot = OneShot::MachineCoordinates;
@@ -441,14 +449,14 @@ void Machine::Emit(Move &move, MoveSink &sink)
 void Machine::RunMotion(const Words &words, std::uint32_t index, MoveSink &sink)
 {
     const PlaneAxes axes = AxesOf(m_plane);
-    const bool arc = m_motion == Motion::Clockwise || m_motion == Motion::CounterClockwise;
+    const bool arc = IsArc(m_motion);
     const bool centreWords = words.Has(axes.offsetA) || words.Has(axes.offsetB);
     if (!words.HasAxis() && !(arc && centreWords))
         return;
 
     Move move;
     move.line = index;
-    move.kind = static_cast<MoveKind>(m_motion);
+    move.kind = m_motion;
     move.plane = m_plane;
     move.start = m_position;
     move.end = Target(words);
@@ -485,7 +493,7 @@ void Machine::SetArc(Move &move, const Words &words) const
         // The centre lies on the chord's bisector, left of the travel for a counter-clockwise
         // arc of at most half a turn; a negative radius asks for the longer arc.
         const double h = std::sqrt(std::max(0.0, r * r - half * half));
-        const double left = move.kind == MoveKind::CounterClockwise ? 1.0 : -1.0;
+        const double left = move.kind == Motion::CounterClockwise ? 1.0 : -1.0;
         const double side = left * (r > 0 ? 1.0 : -1.0);
         move.centreA = (a0 + a1) / 2 - side * h * db / chord;
         move.centreB = (b0 + b1) / 2 + side * h * da / chord;
@@ -501,12 +509,11 @@ void Machine::SetArc(Move &move, const Words &words) const
         move.badArc = true;
 }
 
-void Machine::RunReference(const Words &words, std::uint32_t index, MoveSink &sink,
-                           bool machineG53)
+void Machine::RunReference(const Words &words, std::uint32_t index, MoveSink &sink, bool machineG53)
 {
     Move move;
     move.line = index;
-    move.kind = MoveKind::Rapid;
+    move.kind = Motion::Rapid;
     if (!machineG53 && words.HasAxis()) {
         // G28 and G30 pass through the point their words name, in work coordinates.
         move.start = m_position;
@@ -517,7 +524,7 @@ void Machine::RunReference(const Words &words, std::uint32_t index, MoveSink &si
     }
     move = Move{};
     move.line = index;
-    move.kind = MoveKind::Rapid;
+    move.kind = Motion::Rapid;
     move.machineReference = true;
     move.start = m_position;
     move.end = m_position;
@@ -544,7 +551,7 @@ void Machine::RunCycle(const Words &words, std::uint32_t index, MoveSink &sink)
         m_cycleBottom = m_incremental ? m_cycleR + words.Get('Z') : words.Get('Z');
     Words xy = words;
     xy.present &= ~(1U << ('Z' - 'A'));
-    auto go = [&](MoveKind kind, Point end) {
+    auto go = [&](Motion kind, Point end) {
         Move move;
         move.line = index;
         move.kind = kind;
@@ -555,15 +562,15 @@ void Machine::RunCycle(const Words &words, std::uint32_t index, MoveSink &sink)
     };
     Point p = Target(xy);
     if (SetsXYTravel(m_position, p))
-        go(MoveKind::Rapid, p);
+        go(Motion::Rapid, p);
     if (!words.Has('X') && !words.Has('Y') && !words.Has('Z'))
         return;
     p.z = m_cycleR;
-    go(MoveKind::Rapid, p);
+    go(Motion::Rapid, p);
     p.z = m_cycleBottom;
-    go(MoveKind::Linear, p);
+    go(Motion::Linear, p);
     p.z = m_cycleToInitial && IsKnown(m_cycleInitialZ) ? m_cycleInitialZ : m_cycleR;
-    go(MoveKind::Rapid, p);
+    go(Motion::Rapid, p);
 }
 
 bool IsFullCircle(const Move &move)
@@ -578,7 +585,7 @@ bool IsFullCircle(const Move &move)
 
 bool IsCut(const Move &move)
 {
-    return move.kind != MoveKind::Rapid && (move.xyTravel || IsFullCircle(move)) &&
+    return move.kind != Motion::Rapid && (move.xyTravel || IsFullCircle(move)) &&
            !AtHomeHeight(move);
 }
 

@@ -45,7 +45,6 @@ public:
     const Point &position() const { return m_position; }
 
 private:
-    enum class Motion : std::uint8_t { Rapid, Linear, Clockwise, CounterClockwise };
     struct Words;
 
     void ApplyModes(const Words &words, std::uint32_t index, MoveSink &sink);
@@ -62,8 +61,8 @@ private:
     Plane m_plane = Plane::XY;
     bool m_incremental = false;
     bool m_absoluteCentres = false; // G90.1
-    CompSide m_sideCommanded = CompSide::Off;
-    CompSide m_sideApplied = CompSide::Off;
+    RadiusComp m_sideCommanded = RadiusComp::Off;
+    RadiusComp m_sideApplied = RadiusComp::Off;
     std::int32_t m_selectedTool = -1;
     std::int32_t m_cycle = 0; // drilling cycle code times ten (810 for G81), 0 when none
     bool m_cycleToInitial = true;

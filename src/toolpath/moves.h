@@ -5,6 +5,8 @@
 #include <limits>
 #include <string>
 
+#include "model/modal_codes.h"
+
 namespace korvane {
 
 /// A coordinate that the program has not given, or that a move to the machine's reference
@@ -33,46 +35,13 @@ struct Point {
     double z = kUnknown;
 };
 
-enum class MoveKind : std::uint8_t { Rapid, Linear, Clockwise, CounterClockwise };
-
 /// The plane of an arc: its two axes are (X, Y), (Z, X) and (Y, Z) in that order.
 enum class Plane : std::uint8_t { XY, ZX, YZ };
 
 enum class Spindle : std::uint8_t { Unknown, Stopped, Clockwise, CounterClockwise };
 
 /// Tool length compensation: Unknown until a program states it.
-enum class LengthComp : std::uint8_t { Unknown, Off, Positive, Negative };
-
-enum class CompSide : std::uint8_t { Off, Left, Right };
-
-inline bool IsArc(MoveKind kind)
-{
-    return kind == MoveKind::Clockwise || kind == MoveKind::CounterClockwise;
-}
-
-inline MoveKind OppositeArc(MoveKind kind)
-{
-    switch (kind) {
-    case MoveKind::Clockwise:
-        return MoveKind::CounterClockwise;
-    case MoveKind::CounterClockwise:
-        return MoveKind::Clockwise;
-    default:
-        return kind;
-    }
-}
-
-inline CompSide OppositeSide(CompSide side)
-{
-    switch (side) {
-    case CompSide::Left:
-        return CompSide::Right;
-    case CompSide::Right:
-        return CompSide::Left;
-    default:
-        return side;
-    }
-}
+enum class LengthCompState : std::uint8_t { Unknown, Off, Positive, Negative };
 
 /// A work coordinate system: none stated yet, one of G54 to G59 (and G59.1 to G59.3), or an
 /// extended offset G54.1 P; `shift` counts the G92 shifts laid over it since the start.
@@ -88,19 +57,19 @@ struct CutConditions {
     double feed = kUnknown; // F in force
     double spindleSpeed = kUnknown;
     Spindle spindle = Spindle::Unknown;
-    LengthComp lengthComp = LengthComp::Unknown;
-    CompSide compStart = CompSide::Off; // cutter compensation at the move's start
-    CompSide compEnd = CompSide::Off;   // and at its end (they differ on start-up and cancel)
-    std::int32_t tool = -1;             // the tool in the spindle (the T of the last M06)
-    std::int32_t lengthOffset = -1;     // H in force, -1 when none was given
-    std::int32_t radiusOffset = -1;     // D in force
+    LengthCompState lengthComp = LengthCompState::Unknown;
+    RadiusComp compStart = RadiusComp::Off; // cutter compensation at the move's start
+    RadiusComp compEnd = RadiusComp::Off;   // and at its end (they differ on start-up and cancel)
+    std::int32_t tool = -1;                 // the tool in the spindle (the T of the last M06)
+    std::int32_t lengthOffset = -1;         // H in force, -1 when none was given
+    std::int32_t radiusOffset = -1;         // D in force
     WorkOffset workOffset;
 };
 
 /// One move of a program run as a machine would run it.
 struct Move {
     std::uint32_t line = 0; // 0-based line of the program
-    MoveKind kind = MoveKind::Rapid;
+    Motion kind = Motion::Rapid;
     Plane plane = Plane::XY;
     bool machineReference = false; // G28, G30, G53: the end is the machine's, unknown here
     bool badArc = false;           // the end does not lie on the arc's circle

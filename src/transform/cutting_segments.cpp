@@ -1,6 +1,5 @@
 #include "transform/cutting_segments.h"
 
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -11,41 +10,10 @@
 namespace korvane {
 namespace {
 
-constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
 bool IsRunChar(char c)
 {
     return (c >= '0' && c <= '9') || c == '-' || c == '.';
 }
-
-bool HoldsLetter(std::string_view line, char letter)
-{
-    std::string_view code = CodePart(line);
-    return std::memchr(code.data(), letter, code.size()) != nullptr;
-}
-
-// The lines that hold an X or a Y in their NC part, last of each, kept up to date as lines
-// are appended, so that redirecting an approach never walks the whole output.
-struct LetterLines {
-    std::size_t lastX = kNone;
-    std::size_t lastY = kNone;
-    std::size_t scanned = 0;
-
-    void CatchUp(const LineList &lines)
-    {
-        // One pass over each new line's NC part; lines are short, so no library search.
-        for (; scanned < lines.size(); ++scanned) {
-            for (char c : lines[scanned]) {
-                if (c == '(')
-                    break;
-                if (c == 'X')
-                    lastX = scanned;
-                else if (c == 'Y')
-                    lastY = scanned;
-            }
-        }
-    }
-};
 
 // Replaces, in `line`, the number run after the first `letter` of its NC part by the text of
 // `value`. False when the line keeps its text (no such letter, or the letter ends the line).
@@ -64,30 +32,6 @@ bool ReplaceNumber(std::string &line, char letter, double value)
     AppendCoord(number, value);
     line.replace(at + 1, runEnd - at - 1, number);
     return true;
-}
-
-void Retarget(LineList &lines, std::size_t lineX, std::optional<double> x, std::size_t lineY,
-              std::optional<double> y)
-{
-    thread_local std::string text;
-    if (!y)
-        lineY = kNone;
-    if (x && lineX != kNone) {
-        // One rebuild when X and Y stand in the same line, as in the usual approach rapid.
-        text.assign(lines[lineX]);
-        bool changed = ReplaceNumber(text, 'X', *x);
-        if (lineY == lineX) {
-            changed |= ReplaceNumber(text, 'Y', *y);
-            lineY = kNone;
-        }
-        if (changed)
-            lines.Replace(lineX, text);
-    }
-    if (lineY != kNone) {
-        text.assign(lines[lineY]);
-        if (ReplaceNumber(text, 'Y', *y))
-            lines.Replace(lineY, text);
-    }
 }
 
 } // namespace
@@ -125,30 +69,98 @@ std::string MirrorLineText(std::string_view line, MirrorAxis axis)
     return out;
 }
 
-void RetargetApproach(LineList &lines, std::optional<double> x, std::optional<double> y)
+void LastAxisLines::CatchUp(const LineList &lines)
 {
-    std::size_t lineX = kNone;
-    std::size_t lineY = kNone;
-    for (std::size_t i = lines.size(); i-- > 0 && (lineX == kNone || lineY == kNone);) {
-        if (lineX == kNone && HoldsLetter(lines[i], 'X'))
-            lineX = i;
-        if (lineY == kNone && HoldsLetter(lines[i], 'Y'))
-            lineY = i;
+    // One pass over each new line's NC part; lines are short, so no library search.
+    for (; m_read < lines.size(); ++m_read) {
+        for (char c : lines[m_read]) {
+            if (c == '(')
+                break;
+            if (c == 'X')
+                m_x = m_read;
+            else if (c == 'Y')
+                m_y = m_read;
+        }
     }
-    Retarget(lines, lineX, x, lineY, y);
+}
+
+void RetargetApproach(LineList &lines, LastAxisLines &seen, std::optional<double> x,
+                      std::optional<double> y)
+{
+    seen.CatchUp(lines);
+    thread_local std::string text;
+    std::optional<std::size_t> lineY = y ? seen.y() : std::nullopt;
+    if (const std::optional<std::size_t> lineX = x ? seen.x() : std::nullopt) {
+        // One rebuild when X and Y stand in the same line, as in the usual approach rapid.
+        text.assign(lines[*lineX]);
+        bool changed = ReplaceNumber(text, 'X', *x);
+        if (lineY == lineX) {
+            changed |= ReplaceNumber(text, 'Y', *y);
+            lineY.reset();
+        }
+        if (changed)
+            lines.Replace(*lineX, text);
+    }
+    if (lineY) {
+        text.assign(lines[*lineY]);
+        if (ReplaceNumber(text, 'Y', *y))
+            lines.Replace(*lineY, text);
+    }
 }
 
 namespace {
 
+// The index of the record after the cutting segment that starts at record i, for i < n - 1:
+// the next record that moves in Z or goes to the machine's reference, or else the last
+// record, which usually ends the program. When that last record cuts on at the same depth it
+// is taken into the pass instead: on its own its approach would be redirected into the pass
+// just written, and a cut would be lost.
+template <typename RecordAccess> long long SegmentEnd(long long i, long long n, RecordAccess &at)
+{
+    for (long long j = i + 1; j < n - 1; ++j) {
+        const BlockRecord &next = at(j);
+        if (HasZTravel(next) || next.machineReference)
+            return j;
+    }
+    const BlockRecord &last = at(n - 1);
+    if (HasZTravel(last) || last.machineReference || !IsPlaneCut(last))
+        return n - 1;
+    return n;
+}
+
+// A coordinate of the point where a reversed segment begins, mirrored as asked; none when
+// the program never gave it.
+std::optional<double> ApproachCoord(double value, bool mirrored)
+{
+    if (!IsWritable(value))
+        return std::nullopt;
+    return mirrored ? -value : value;
+}
+
+// Writes the records from `last` down to `first` backwards.
+template <typename RecordAccess>
+void ReverseSegment(long long first, long long last, RecordAccess &at,
+                    const RewriteSettings &settings, WorkingState &state)
+{
+    // The copied lines since the last segment have moved the machine and may have changed its
+    // feed: the segment's first block states its position and feed in full.
+    state.memory.lastX = state.memory.lastY = state.memory.lastZ = UNSET_COORD;
+    state.memory.lastFeed = -1;
+    for (long long b = last; b >= first; --b) {
+        state.outputLines.SetSource(static_cast<std::uint32_t>(b));
+        EmitReversedBlock(at(b), at(b - 1), b == last, settings, state);
+    }
+}
+
 // The walk over the records; `at(i)` gives record i of `n`, and throws the list-index error
-// for an index outside them.
+// for an index outside them. Lines outside cutting segments are copied, mirrored by text.
 template <typename RecordAccess>
 void WalkSegments(std::span<const std::string_view> lines, long long n, RecordAccess at,
                   const RewriteSettings &settings, WorkingState &state)
 {
     const MirrorAxis axis = settings.mirrorAxis;
     LineList &out = state.outputLines;
-    LetterLines letters;
+    LastAxisLines approach;
 
     long long resume = -1;
     for (long long i = 0; i < n; ++i) {
@@ -157,52 +169,21 @@ void WalkSegments(std::span<const std::string_view> lines, long long n, RecordAc
         const BlockRecord &rec = at(i);
         out.SetSource(static_cast<std::uint32_t>(i));
         if (!IsPlaneCut(rec) || rec.machineReference) {
+            const std::string_view line = lines[static_cast<std::size_t>(i)];
             if (axis == MirrorAxis::None)
-                out.Append(lines[static_cast<std::size_t>(i)]);
+                out.Append(line);
             else
-                out.Append(MirrorLineText(lines[static_cast<std::size_t>(i)], axis));
+                out.Append(MirrorLineText(line, axis));
             continue;
         }
-
-        // The segment runs to the record before the next one that moves in Z or goes to the
-        // machine's reference, or before the last record, which usually ends the program; a
-        // cutting move on the last record is a segment of its own. When that last cut
-        // continues the pass at the same depth it is taken into the pass instead: on its own
-        // its approach would be redirected into the pass just written, and a cut would be
-        // lost.
-        long long last = n - 1;
-        if (i < n - 1) {
-            for (long long j = i + 1; j < n; ++j) {
-                const BlockRecord &next = at(j);
-                if (HasZTravel(next) || next.machineReference) {
-                    resume = j;
-                    break;
-                }
-                if (j == n - 1) {
-                    resume = IsPlaneCut(next) ? n : j;
-                    break;
-                }
-            }
-            last = resume - 1;
-        }
-
-        const BlockRecord &endRec = at(last);
-        std::optional<double> x, y;
-        if (IsWritable(endRec.endX))
-            x = axis == MirrorAxis::X ? -endRec.endX : endRec.endX;
-        if (IsWritable(endRec.endY))
-            y = axis == MirrorAxis::Y ? -endRec.endY : endRec.endY;
-        letters.CatchUp(out);
-        Retarget(out, letters.lastX, x, letters.lastY, y);
-
-        // The copied lines since the last segment have moved the machine and may have changed
-        // its feed: the segment's first block states its position and feed in full.
-        state.memory.lastX = state.memory.lastY = state.memory.lastZ = UNSET_COORD;
-        state.memory.lastFeed = -1;
-        for (long long b = last; b >= i; --b) {
-            out.SetSource(static_cast<std::uint32_t>(b));
-            EmitReversedBlock(at(b), at(b - 1), b == last, settings, state);
-        }
+        // A cutting move on the last record is a segment of its own.
+        if (i < n - 1)
+            resume = SegmentEnd(i, n, at);
+        const long long last = i < n - 1 ? resume - 1 : n - 1;
+        const BlockRecord &lastRecord = at(last);
+        RetargetApproach(out, approach, ApproachCoord(lastRecord.endX, axis == MirrorAxis::X),
+                         ApproachCoord(lastRecord.endY, axis == MirrorAxis::Y));
+        ReverseSegment(i, last, at, settings, state);
     }
 }
 

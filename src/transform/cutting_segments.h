@@ -20,10 +20,29 @@ std::string_view CodePart(std::string_view line);
 /// written without a point ("X0") and the comment stay as they are. MirrorAxis::None copies.
 std::string MirrorLineText(std::string_view line, MirrorAxis axis);
 
+/// The last line of a growing list whose NC part holds an X, and the last that holds a Y.
+/// Each look reads only the lines appended since the one before, so that following the
+/// output of a whole rewrite reads every line once.
+class LastAxisLines {
+public:
+    /// Takes in the lines appended to `lines` since the last call. Lines already taken in
+    /// may have been replaced, provided the replacement kept their letters.
+    void CatchUp(const LineList &lines);
+    std::optional<std::size_t> x() const { return m_x; }
+    std::optional<std::size_t> y() const { return m_y; }
+
+private:
+    std::optional<std::size_t> m_x;
+    std::optional<std::size_t> m_y;
+    std::size_t m_read = 0;
+};
+
 /// Redirects the approach: in the last line of `lines` whose NC part holds an X, the number
 /// after its first X becomes FormatCoord(x); likewise, independently, for Y. An axis given no
 /// value is left alone. A letter that ends its line counts as found but is not changed.
-void RetargetApproach(LineList &lines, std::optional<double> x, std::optional<double> y);
+/// `seen` follows `lines` from call to call (a fresh one for a list it has not followed).
+void RetargetApproach(LineList &lines, LastAxisLines &seen, std::optional<double> x,
+                      std::optional<double> y);
 
 /// Rewrites the parsed program in its own order into state.outputLines, every cutting pass
 /// reversed in place and its approach redirected; other lines are copied from `lines` (text

@@ -15,7 +15,11 @@ struct Words {
     bool feed = false, spindle = false, seq = false, d = false, h = false, tool = false;
     bool comp = false, length = false, x = false, y = false, z = false;
     bool mode = false, motion = false, offset = false;
-    int compDigit = 0, lengthDigit = 0, motionDigit = 0;
+    bool newH = false;       // the H word differed from the memory before any tool change
+    bool toolChange = false; // a new tool, in a whole-program reversal
+    RadiusComp compCode = RadiusComp::Off;
+    LengthComp lengthCode = LengthComp::NotSeen;
+    Motion motionCode = Motion::Rapid;
 };
 
 void AppendInt(std::string &out, std::int32_t value)
@@ -24,9 +28,9 @@ void AppendInt(std::string &out, std::int32_t value)
     out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
 }
 
-void AppendCode(std::string &out, const char *prefix, int digit)
+template <typename Code> void AppendCode(std::string &out, const char *stem, Code code)
 {
-    out.append(prefix).push_back(static_cast<char>('0' + digit));
+    out.append(stem).push_back(CodeDigit(code));
 }
 
 // A coordinate word is written when the value is known and differs from the memory.
@@ -53,196 +57,242 @@ void AppendFeed(std::string &out, double feed)
         out.pop_back();
 }
 
-} // namespace
-
-void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool firstOfRun,
-                       const RewriteSettings &settings, WorkingState &state)
+// The F, S, N, D, H and T words: written when the record's value is known (not -1) and differs
+// from the memory, which then takes it.
+template <typename T> bool DecideValue(T value, T &memory)
 {
-    EmitMemory &m = state.memory;
-    const MirrorAxis axis = settings.mirrorAxis;
-    const bool whole = settings.wholeProgram;
-    LineList &out = state.outputLines;
-    thread_local std::string line;
-    line.clear();
-    Words w;
+    if (value == memory || value == T{-1})
+        return false;
+    memory = value;
+    return true;
+}
 
-    if (cur.feed != m.lastFeed && cur.feed != -1) {
-        m.lastFeed = cur.feed;
-        w.feed = true;
-    }
-    if (cur.spindle != m.lastSpindle && cur.spindle != -1) {
-        // When cutting segments are reversed in place, the copied lines carry the spindle.
-        m.lastSpindle = cur.spindle;
-        w.spindle = whole;
-    }
-    if (cur.seqNo != m.lastSeqNo && cur.seqNo != -1) {
-        m.lastSeqNo = cur.seqNo;
-        w.seq = true;
-    }
+void DecideValues(const BlockRecord &cur, const BlockRecord &prev, bool whole, EmitMemory &m,
+                  Words &w)
+{
+    w.feed = DecideValue(cur.feed, m.lastFeed);
+    // When cutting segments are reversed in place, the copied lines carry the spindle.
+    w.spindle = DecideValue(cur.spindle, m.lastSpindle) && whole;
+    w.seq = DecideValue(cur.seqNo, m.lastSeqNo);
     // The reversed move runs under the compensation that was in force before the block.
-    if (prev.radiusOffset != m.lastRadiusOffset && prev.radiusOffset != -1) {
-        m.lastRadiusOffset = prev.radiusOffset;
-        w.d = true;
-    }
-    if (prev.lengthOffset != m.lastLengthOffset && prev.lengthOffset != -1) {
-        m.lastLengthOffset = prev.lengthOffset;
-        w.h = true;
-    }
-    const bool newH = w.h;
-    if (cur.tool != m.lastTool && cur.tool != -1) {
-        m.lastTool = cur.tool;
-        w.tool = true;
-    }
-    // A tool change stops the spindle and leaves the new tool without its length offset: both
-    // are written again after it.
-    const bool toolChange = w.tool && whole;
-    if (toolChange && cur.spindle != -1) {
+    w.d = DecideValue(prev.radiusOffset, m.lastRadiusOffset);
+    w.h = DecideValue(prev.lengthOffset, m.lastLengthOffset);
+    w.newH = w.h;
+    w.tool = DecideValue(cur.tool, m.lastTool);
+    w.toolChange = w.tool && whole;
+}
+
+// A tool change stops the spindle and leaves the new tool without its length offset: both
+// are written again after it.
+void DecideAfterToolChange(const BlockRecord &cur, const BlockRecord &prev, EmitMemory &m, Words &w)
+{
+    if (cur.spindle != -1) {
         m.lastSpindle = cur.spindle;
         w.spindle = true;
     }
-    if (toolChange && prev.lengthComp != 0 && prev.lengthOffset != -1) {
+    if (prev.lengthComp != LengthComp::NotSeen && prev.lengthOffset != -1) {
         m.lastLengthOffset = prev.lengthOffset;
         w.h = true;
     }
+}
 
-    const int comp = prev.radiusComp;
-    if (comp != m.lastRadiusComp || (firstOfRun && m.lastRadiusComp != 0)) {
-        m.lastRadiusComp = comp;
-        w.comp = true;
-        // Running a path backwards puts the cutter on the other side of it; a mirror image
-        // swaps the side once more, so only the unmirrored rewrite exchanges G41 and G42.
-        w.compDigit = axis == MirrorAxis::None ? (comp == 1 ? 2 : comp == 2 ? 1 : 0) : comp;
-        if (w.compDigit == 0 && !w.d)
-            m.lastRadiusOffset = -1; // a bare G40: the next start must name its D again
-    }
-    const int length = prev.lengthComp;
+void DecideRadiusComp(const BlockRecord &prev, bool firstOfRun, MirrorAxis axis, EmitMemory &m,
+                      Words &w)
+{
+    const RadiusComp comp = prev.radiusComp;
+    if (comp == m.lastRadiusComp && !(firstOfRun && m.lastRadiusComp != RadiusComp::Off))
+        return;
+    m.lastRadiusComp = comp;
+    w.comp = true;
+    // Running a path backwards puts the cutter on the other side of it; a mirror image swaps
+    // the side once more, so only the unmirrored rewrite exchanges G41 and G42.
+    w.compCode = axis == MirrorAxis::None ? ExchangedSide(comp) : comp;
+    if (w.compCode == RadiusComp::Off && !w.d)
+        m.lastRadiusOffset = -1; // a bare G40: the next start must name its D again
+}
+
+void DecideLengthComp(const BlockRecord &prev, bool whole, EmitMemory &m, Words &w)
+{
+    const LengthComp length = prev.lengthComp;
     // A new H under G43 takes effect only with its G43; a new tool needs its offset anew.
-    const bool lengthAgain =
-        whole && length != 0 && (toolChange || (newH && length == 3));
-    if (length != m.lastLengthComp || lengthAgain) {
-        m.lastLengthComp = length;
-        w.length = true;
-        w.lengthDigit = length;
-        if (length == 9 && !w.h)
-            m.lastLengthOffset = -1; // a bare G49
-    }
+    const bool again = whole && length != LengthComp::NotSeen &&
+                       (w.toolChange || (w.newH && length == LengthComp::On));
+    if (length == m.lastLengthComp && !again)
+        return;
+    m.lastLengthComp = length;
+    w.length = true;
+    w.lengthCode = length;
+    if (length == LengthComp::Off && !w.h)
+        m.lastLengthOffset = -1; // a bare G49
+}
 
-    w.x = DecideCoord(cur.startX, m.lastX);
-    w.y = DecideCoord(cur.startY, m.lastY);
-    w.z = DecideCoord(cur.startZ, m.lastZ);
-
+void DecideMotion(const BlockRecord &cur, bool firstOfRun, MirrorAxis axis, EmitMemory &m, Words &w)
+{
     // The output is always absolute: incremental input has been resolved to positions.
-    if (m.lastDistanceMode != 0 || firstOfRun) {
-        m.lastDistanceMode = 0;
+    if (m.lastDistanceMode != DistanceMode::Absolute || firstOfRun) {
+        m.lastDistanceMode = DistanceMode::Absolute;
         w.mode = true;
     }
     if (cur.motion != m.lastMotion || firstOfRun) {
         m.lastMotion = cur.motion;
         w.motion = true;
-        w.motionDigit = cur.motion;
-        if (axis == MirrorAxis::None && (cur.motion == 2 || cur.motion == 3))
-            w.motionDigit = 5 - cur.motion; // an arc run backwards turns the other way
+        // An arc run backwards turns the other way; a mirror image turns it back.
+        w.motionCode = axis == MirrorAxis::None ? ExchangedArc(cur.motion) : cur.motion;
     }
+}
+
+// Decides every word of the reversed block, updating the memory as each is decided.
+Words DecideWords(const BlockRecord &cur, const BlockRecord &prev, bool firstOfRun,
+                  const RewriteSettings &settings, EmitMemory &m)
+{
+    const bool whole = settings.wholeProgram;
+    Words w;
+    DecideValues(cur, prev, whole, m, w);
+    if (w.toolChange)
+        DecideAfterToolChange(cur, prev, m, w);
+    DecideRadiusComp(prev, firstOfRun, settings.mirrorAxis, m, w);
+    DecideLengthComp(prev, whole, m, w);
+    w.x = DecideCoord(cur.startX, m.lastX);
+    w.y = DecideCoord(cur.startY, m.lastY);
+    w.z = DecideCoord(cur.startZ, m.lastZ);
+    DecideMotion(cur, firstOfRun, settings.mirrorAxis, m, w);
     // The reversed move goes to prev's end point, whose numbers belong to prev's offset.
     if (whole && prev.positionOffset != 0 && prev.positionOffset != m.lastPositionOffset) {
         m.lastPositionOffset = prev.positionOffset;
         w.offset = true;
     }
-
     if (!whole) {
         // In place, the copied lines around a segment own the tool, its length offset and
         // the depth; only a bare cancel of length compensation is kept.
         w.tool = false;
         w.z = false;
-        w.length = w.length && w.lengthDigit == 9 && !w.h;
+        w.length = w.length && w.lengthCode == LengthComp::Off && !w.h;
+    }
+    return w;
+}
+
+void AppendLength(std::string &line, const Words &w, const BlockRecord &prev)
+{
+    AppendCode(line, "G4", w.lengthCode);
+    if (w.h)
+        AppendInt(line.append("H"), prev.lengthOffset);
+}
+
+// Builds the lines of one block in a reused buffer and appends each to the output.
+class BlockWriter {
+public:
+    BlockWriter(const Words &w, const BlockRecord &cur, const BlockRecord &prev, MirrorAxis axis,
+                LineList &out)
+        : m_w(w), m_cur(cur), m_prev(prev), m_axis(axis), m_out(out)
+    {
+        m_line.clear();
     }
 
-    auto appendSpindle = [&] {
-        line.append("M03S");
-        AppendInt(line, cur.spindle);
-        out.Append(line);
-        line.clear();
-    };
-    if (w.spindle && !w.tool)
-        appendSpindle();
+    void Write()
+    {
+        const bool radiusArc = m_cur.arcRadius != 0.0;
+        const bool centreArc = !radiusArc && (m_cur.arcI != 0.0 || m_cur.arcJ != 0.0);
+        const bool move =
+            radiusArc || centreArc || m_w.mode || m_w.motion || m_w.x || m_w.y || m_w.z;
+        const bool blockLine = m_w.seq || m_w.tool || m_w.comp || m_w.length || move || m_w.feed;
 
-    const bool radiusArc = cur.arcRadius != 0.0;
-    const bool centreArc = !radiusArc && (cur.arcI != 0.0 || cur.arcJ != 0.0);
-    const bool move = radiusArc || centreArc || w.mode || w.motion || w.x || w.y || w.z;
-    const bool blockLine = w.seq || w.tool || w.comp || w.length || move || w.feed;
-    if (!blockLine && !w.offset)
-        return;
-
-    auto appendLength = [&] {
-        AppendCode(line, "G4", w.lengthDigit);
-        if (w.h) {
-            line.push_back('H');
-            AppendInt(line, prev.lengthOffset);
+        if (m_w.spindle && !m_w.tool)
+            Spindle();
+        if (!blockLine && !m_w.offset)
+            return;
+        if (m_w.tool)
+            ToolChange();
+        if (m_w.offset) {
+            AppendInt(m_line.append("G"), m_prev.positionOffset);
+            EndLine();
         }
-    };
-    if (w.tool) {
-        line.push_back('T');
-        AppendInt(line, cur.tool);
-        line.append("M06");
-        out.Append(line);
-        line.clear();
-    }
-    // With a tool line or a compensation word, the length word stands on a line of its own.
-    bool lengthInLine = w.length;
-    if (w.length && w.tool) {
-        appendLength();
-        out.Append(line);
-        line.clear();
-        lengthInLine = false;
-    }
-    if (w.spindle && w.tool)
-        appendSpindle();
-    if (w.offset) {
-        AppendInt(line.append("G"), prev.positionOffset);
-        out.Append(line);
-        line.clear();
-    }
-    if (!blockLine)
-        return;
-    if (lengthInLine && w.comp) {
-        appendLength();
-        out.Append(line);
-        line.clear();
-        lengthInLine = false;
+        if (!blockLine)
+            return;
+        // Beside a compensation word the length word stands on a line of its own.
+        const bool lengthInLine = m_w.length && !m_w.tool && !m_w.comp;
+        if (m_w.length && !m_w.tool && m_w.comp) {
+            AppendLength(m_line, m_w, m_prev);
+            EndLine();
+        }
+        BlockLine(lengthInLine, radiusArc, centreArc);
     }
 
-    if (w.seq) {
-        line.push_back('N');
-        AppendInt(line, cur.seqNo);
+private:
+    void EndLine()
+    {
+        m_out.Append(m_line);
+        m_line.clear();
     }
-    if (w.comp) {
-        AppendCode(line, "G4", w.compDigit);
-        if (w.d) {
-            line.push_back('D');
-            AppendInt(line, prev.radiusOffset);
+
+    void Spindle()
+    {
+        AppendInt(m_line.append("M03S"), m_cur.spindle);
+        EndLine();
+    }
+
+    // The tool change, then its length offset and the spindle, each on a line of its own.
+    void ToolChange()
+    {
+        AppendInt(m_line.append("T"), m_cur.tool);
+        m_line.append("M06");
+        EndLine();
+        if (m_w.length) {
+            AppendLength(m_line, m_w, m_prev);
+            EndLine();
         }
+        if (m_w.spindle)
+            Spindle();
     }
-    if (lengthInLine)
-        appendLength();
-    if (w.mode && !radiusArc && !centreArc)
-        line.append("G90");
-    if (w.motion)
-        AppendCode(line, "G0", w.motionDigit);
-    if (w.x)
-        AppendCoordWord(line, 'X', axis == MirrorAxis::X ? -cur.startX : cur.startX);
-    if (w.y)
-        AppendCoordWord(line, 'Y', axis == MirrorAxis::Y ? -cur.startY : cur.startY);
-    if (w.z)
-        AppendCoordWord(line, 'Z', cur.startZ);
-    if (radiusArc) {
-        AppendCoordWord(line, 'R', cur.arcRadius);
-    } else if (centreArc) {
-        AppendCoordWord(line, 'I', axis == MirrorAxis::X ? -cur.arcI : cur.arcI);
-        AppendCoordWord(line, 'J', axis == MirrorAxis::Y ? -cur.arcJ : cur.arcJ);
+
+    void BlockLine(bool withLength, bool radiusArc, bool centreArc)
+    {
+        if (m_w.seq)
+            AppendInt(m_line.append("N"), m_cur.seqNo);
+        if (m_w.comp) {
+            AppendCode(m_line, "G4", m_w.compCode);
+            if (m_w.d)
+                AppendInt(m_line.append("D"), m_prev.radiusOffset);
+        }
+        if (withLength)
+            AppendLength(m_line, m_w, m_prev);
+        if (m_w.mode && !radiusArc && !centreArc)
+            m_line.append("G90");
+        if (m_w.motion)
+            AppendCode(m_line, "G0", m_w.motionCode);
+        if (m_w.x)
+            AppendCoordWord(m_line, 'X', m_axis == MirrorAxis::X ? -m_cur.startX : m_cur.startX);
+        if (m_w.y)
+            AppendCoordWord(m_line, 'Y', m_axis == MirrorAxis::Y ? -m_cur.startY : m_cur.startY);
+        if (m_w.z)
+            AppendCoordWord(m_line, 'Z', m_cur.startZ);
+        if (radiusArc) {
+            AppendCoordWord(m_line, 'R', m_cur.arcRadius);
+        } else if (centreArc) {
+            AppendCoordWord(m_line, 'I', m_axis == MirrorAxis::X ? -m_cur.arcI : m_cur.arcI);
+            AppendCoordWord(m_line, 'J', m_axis == MirrorAxis::Y ? -m_cur.arcJ : m_cur.arcJ);
+        }
+        if (m_w.feed)
+            AppendFeed(m_line, m_cur.feed);
+        EndLine();
     }
-    if (w.feed)
-        AppendFeed(line, cur.feed);
-    out.Append(line);
+
+    const Words &m_w;
+    const BlockRecord &m_cur;
+    const BlockRecord &m_prev;
+    MirrorAxis m_axis;
+    LineList &m_out;
+    static thread_local std::string m_line;
+};
+
+thread_local std::string BlockWriter::m_line;
+
+} // namespace
+
+void EmitReversedBlock(const BlockRecord &cur, const BlockRecord &prev, bool firstOfRun,
+                       const RewriteSettings &settings, WorkingState &state)
+{
+    const Words words = DecideWords(cur, prev, firstOfRun, settings, state.memory);
+    BlockWriter(words, cur, prev, settings.mirrorAxis, state.outputLines).Write();
 }
 
 } // namespace korvane

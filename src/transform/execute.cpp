@@ -127,8 +127,9 @@ CheckedOutcome ExecuteCheckedRewrite(std::span<const std::string_view> lines,
     const CheckSettings checkSettings{settings.mirrorAxis, settings.wholeProgram};
     std::future<SourceToolpath> source;
     if (check && std::thread::hardware_concurrency() > 1) {
-        source = std::async(std::launch::async,
-                            [lines, checkSettings] { return SourceToolpath(lines, checkSettings); });
+        source = std::async(std::launch::async, [lines, checkSettings] {
+            return SourceToolpath(lines, checkSettings);
+        });
     }
     CheckedOutcome outcome;
     outcome.rewrite = ExecuteRewrite(lines, settings, state, tuning);
@@ -137,8 +138,8 @@ CheckedOutcome ExecuteCheckedRewrite(std::span<const std::string_view> lines,
     state.blockList = std::vector<BlockRecord>{};
     if (!check)
         return outcome;
-    outcome.check = CheckResult(source.valid() ? source.get() : SourceToolpath(lines, checkSettings),
-                                state.outputLines);
+    outcome.check = CheckResult(
+        source.valid() ? source.get() : SourceToolpath(lines, checkSettings), state.outputLines);
     return outcome;
 }
 
