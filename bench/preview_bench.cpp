@@ -77,8 +77,9 @@ int main(int argc, char **argv)
 
         // A drag of 30 frames and a wheel turn of 30 steps, each frame painted.
         for (int f = 0; f < 30; ++f) {
-            QMouseEvent move(QEvent::MouseMove, QPointF(100 + f * 4, 100), QPointF(100 + f * 4, 100),
-                             Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QMouseEvent move(QEvent::MouseMove, QPointF(100 + f * 4, 100),
+                             QPointF(100 + f * 4, 100), Qt::NoButton, Qt::LeftButton,
+                             Qt::NoModifier);
             if (f == 0) {
                 QMouseEvent press(QEvent::MouseButtonPress, QPointF(100, 100), QPointF(100, 100),
                                   Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);

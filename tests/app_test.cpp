@@ -115,7 +115,8 @@ QString StyleLetters(const std::string &styles)
     static const char letters[kNcStyleCount + 1] = ".cGMARNF";
     QString out;
     for (char style : styles)
-        out += QLatin1Char(style >= 0 && style < kNcStyleCount ? letters[int(style)] : '?');
+        out += QLatin1Char(
+            style >= 0 && style < kNcStyleCount ? letters[static_cast<unsigned char>(style)] : '?');
     return out;
 }
 
@@ -567,10 +568,11 @@ private slots:
         QCOMPARE(form.isVisible(), !batch);
         QCOMPARE(m_dialogs.informations.size(), 1);
         QCOMPARE(m_dialogs.warnings.size(), 1);
-        QVERIFY2(m_dialogs.warnings.constFirst().contains(
-                     QStringLiteral("5 行目: 書き換えたプログラムの 2 行目の早送りは Z-1. まで下がります")),
+        QVERIFY2(m_dialogs.warnings.constFirst().contains(QStringLiteral(
+                     "5 行目: 書き換えたプログラムの 2 行目の早送りは Z-1. まで下がります")),
                  qPrintable(m_dialogs.warnings.constFirst()));
-        QVERIFY2(Memo(form).startsWith(QStringLiteral("G90G00X0Y0Z5.\r\nG90G00Z-1.F100\r\nG01X-10.\r\n")),
+        QVERIFY2(Memo(form).startsWith(
+                     QStringLiteral("G90G00X0Y0Z5.\r\nG90G00Z-1.F100\r\nG01X-10.\r\n")),
                  qPrintable(Memo(form)));
         // The warning's line of the result is marked.
         QCOMPARE(form.Memo1->markersAtLine(1) & 7u, 1u << int(LineMark::Warning));

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <random>
 #include <string>
-#include <thread>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 

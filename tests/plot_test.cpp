@@ -30,8 +30,7 @@ std::vector<std::string_view> Lines(const char *program)
 }
 
 // A rectangle 100 by 50 cut at Z-1 after a rapid across: lines 0 to 6.
-constexpr const char *kRectangle =
-    "G90G00X0Y0Z5.|G00X20.Y0|G01Z-1.F100|X100.|Y50.|X0|Y0";
+constexpr const char *kRectangle = "G90G00X0Y0Z5.|G00X20.Y0|G01Z-1.F100|X100.|Y50.|X0|Y0";
 
 bool Near(QPointF a, QPointF b)
 {
@@ -158,8 +157,8 @@ private slots:
         QCOMPARE(DepthColour(0, b), QColor(225, 160, 40));
         QCOMPARE(DepthColour(-50, b), QColor(25, 55, 150)); // below the range: the deepest
         QVERIFY(DepthColour(-5, b) != DepthColour(-4, b));
-        const std::vector<std::pair<double, double>> bars = {
-            {3.6, 20}, {1, 100}, {0.9, 100}, {10, 10}, {0.011, 10000}, {250, 0.5}};
+        const std::vector<std::pair<double, double>> bars = {{3.6, 20}, {1, 100},       {0.9, 100},
+                                                             {10, 10},  {0.011, 10000}, {250, 0.5}};
         for (const auto &[pixels, length] : bars)
             QCOMPARE(ScaleBarLength(pixels), length);
     }
@@ -226,9 +225,8 @@ private slots:
         // A ramp into a straight cut, then a rapid across to the side.
         file.write("G90G00X0Y0Z5.\nG01Z0F100\nX100.Z-1.\nX0\nG00Z5.\nX0Y50.\nM30\n");
         file.close();
-        const QString picture =
-            dir.filePath(kind == QStringLiteral("svg") ? QStringLiteral("p.svg")
-                                                       : QStringLiteral("p.png"));
+        const QString picture = dir.filePath(
+            kind == QStringLiteral("svg") ? QStringLiteral("p.svg") : QStringLiteral("p.png"));
         QProcess cli;
         cli.setProcessChannelMode(QProcess::MergedChannels);
         cli.start(QStringLiteral(KORVANE_CLI),
@@ -250,8 +248,8 @@ private slots:
             QVERIFY(out.open(QIODevice::ReadOnly));
             const QByteArray result = out.readAll().replace("\r\n", "|").chopped(1);
             scene.program = PlotPath::OfLines(Lines(result.constData()));
-            scene.beneath = PlotPath::OfLines(
-                Lines("G90G00X0Y0Z5.|G01Z0F100|X100.Z-1.|X0|G00Z5.|X0Y50.|M30"));
+            scene.beneath =
+                PlotPath::OfLines(Lines("G90G00X0Y0Z5.|G01Z0F100|X100.Z-1.|X0|G00Z5.|X0Y50.|M30"));
             PlotLayers layers;
             layers.legend = true;
             const PlotTransform t = FitPicture(scene, image.size(), layers);

@@ -92,9 +92,8 @@ private slots:
         // the check's warnings (two rapid plunges) as marks.
         form.CheckBoxOll->setChecked(true);
         form.Button1->click();
-        QTRY_VERIFY_WITH_TIMEOUT(!canvas->busy() && canvas->scene() &&
-                                     !canvas->scene()->beneath.empty(),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !canvas->busy() && canvas->scene() && !canvas->scene()->beneath.empty(), 10000);
         const PlotScene *scene = canvas->scene();
         QCOMPARE(scene->beneath.bounds().maxX, 40.0);
         QCOMPARE(scene->program.bounds().minX, -40.0);
@@ -102,9 +101,8 @@ private slots:
 
         // An edit takes the program before and the marks away.
         form.Memo1->append(QStringLiteral("G00X100.\r\n"));
-        QTRY_VERIFY_WITH_TIMEOUT(!canvas->busy() && canvas->scene() &&
-                                     canvas->scene()->beneath.empty(),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !canvas->busy() && canvas->scene() && canvas->scene()->beneath.empty(), 10000);
         QCOMPARE(canvas->scene()->program.bounds().maxX, 100.0);
 
         form.preview()->close();

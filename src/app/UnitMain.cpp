@@ -152,7 +152,7 @@ std::string WithCrLf(std::string_view text, const TextShape &shape)
 
 QString FindingText(const Finding &finding)
 {
-    const QString message = QString::fromStdString(finding.message);
+    QString message = QString::fromStdString(finding.message);
     if (!finding.sourceLine)
         return message;
     return QStringLiteral("%1 行目: %2").arg(std::uint64_t{*finding.sourceLine} + 1).arg(message);
@@ -180,7 +180,8 @@ QString CheckWarningsText(const CheckReport &check)
         ++shown;
     }
     if (check.warningCount > static_cast<std::size_t>(shown))
-        text += QStringLiteral("\n\n（ほかに %1 件）").arg(check.warningCount - static_cast<std::size_t>(shown));
+        text += QStringLiteral("\n\n（ほかに %1 件）")
+                    .arg(check.warningCount - static_cast<std::size_t>(shown));
     return text;
 }
 
@@ -273,7 +274,7 @@ void TForm1::CreateControls()
 
 void TForm1::CreateMenus()
 {
-    auto action = [this](QMenu *menu, const char *name, const char *caption) {
+    auto action = [](QMenu *menu, const char *name, const char *caption) {
         QAction *a = menu->addAction(QString::fromUtf8(caption));
         a->setObjectName(QString::fromUtf8(name));
         return a;
@@ -385,9 +386,9 @@ void TForm1::Guard(const std::function<void()> &command)
                             ErrorBoxText(QStringLiteral("メモリが不足しています")));
     } catch (const std::exception &error) {
         // A fault of the program itself: the command ends with its text, the window stays.
-        m_dialogs.ShowError(isVisible() ? this : nullptr,
-                            ErrorBoxText(QStringLiteral("内部エラー: ") +
-                                         QString::fromLocal8Bit(error.what())));
+        m_dialogs.ShowError(
+            isVisible() ? this : nullptr,
+            ErrorBoxText(QStringLiteral("内部エラー: ") + QString::fromLocal8Bit(error.what())));
     }
 }
 
@@ -529,9 +530,8 @@ void TForm1::Button1Click()
     const CheckedOutcome outcome =
         m_busy.RunBeside([&] { return ExecuteCheckedRewrite(lines, settings, m_state); });
     if (!outcome.rewrite.completed) {
-        const QString message =
-            QString::fromUtf8(outcome.rewrite.message.data(),
-                              static_cast<qsizetype>(outcome.rewrite.message.size()));
+        const QString message = QString::fromUtf8(
+            outcome.rewrite.message.data(), static_cast<qsizetype>(outcome.rewrite.message.size()));
         m_dialogs.ShowInformation(this, message);
         ShowFaultyLine(outcome.rewrite.refusedLine, LineMark::Refused, message);
         return;

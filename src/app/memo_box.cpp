@@ -26,7 +26,7 @@ constexpr long kEditEvents =
     QsciScintillaBase::SC_MOD_BEFOREINSERT | QsciScintillaBase::SC_MOD_BEFOREDELETE;
 
 // Pieces in which a large text goes into the box, so that the window can repaint in between.
-constexpr std::size_t kPieceBytes = 8u * 1024 * 1024;
+constexpr std::size_t kPieceBytes = std::size_t{8} * 1024 * 1024;
 
 int Index(LineMark kind)
 {
@@ -186,8 +186,9 @@ void MemoBox::ShowLine(int line)
 
 bool MemoBox::focusNextPrevChild(bool next)
 {
-    // QScintilla keeps Tab for indenting; NC programs have no use for tab characters.
-    return QAbstractScrollArea::focusNextPrevChild(next);
+    // QScintilla keeps Tab for indenting; NC programs have no use for tab characters, so its
+    // own handling is passed over on purpose.
+    return QAbstractScrollArea::focusNextPrevChild(next); // NOLINT(bugprone-parent-virtual-call)
 }
 
 bool MemoBox::viewportEvent(QEvent *event)

@@ -13,7 +13,7 @@ namespace korvane {
 /// refused with a message. The box keeps about two bytes per byte of text and a few per
 /// line; Scintilla lays out a whole line to show any part of it, so one very long line would
 /// stall every repaint and keystroke on it.
-inline constexpr std::size_t kMemoByteLimit = 256u * 1024 * 1024;
+inline constexpr std::size_t kMemoByteLimit = std::size_t{256} * 1024 * 1024;
 inline constexpr std::size_t kMemoLineLimit = 5'000'000;
 inline constexpr std::size_t kMemoLineLengthLimit = 100'000;
 /// Wrapping measures every line of the text (some 35 us a line of 50 characters), and a caret moved

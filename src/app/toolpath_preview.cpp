@@ -20,10 +20,10 @@
 namespace korvane {
 namespace {
 
-constexpr double kMargin = 24;      // pixels between a fitted program and the view's edges
-constexpr double kClickSlack = 4;   // a press and release this close is a click
-constexpr double kHitRadius = 6;    // pixels from a move that a click still chooses it
-constexpr double kMarkRadius = 12;  // pixels from a mark that show its message
+constexpr double kMargin = 24;         // pixels between a fitted program and the view's edges
+constexpr double kClickSlack = 4;      // a press and release this close is a click
+constexpr double kHitRadius = 6;       // pixels from a move that a click still chooses it
+constexpr double kMarkRadius = 12;     // pixels from a mark that show its message
 constexpr int kRestMilliseconds = 120; // after the last wheel step, the picture is drawn anew
 
 PlotScene BuildScene(const PreviewInput &input)
@@ -147,7 +147,8 @@ void ToolpathCanvas::paintEvent(QPaintEvent *)
     if (m_image.isNull()) {
         painter.setPen(Qt::darkGray);
         painter.drawText(rect(), Qt::AlignCenter,
-                         m_input ? QStringLiteral("描画中…") : QStringLiteral("プログラムがありません"));
+                         m_input ? QStringLiteral("描画中…")
+                                 : QStringLiteral("プログラムがありません"));
         return;
     }
     // The last picture, moved and scaled from the view it was drawn with to the view now.

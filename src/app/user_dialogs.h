@@ -17,7 +17,10 @@ public:
     virtual void ShowInformation(QWidget *parent, const QString &text) = 0;
     /// The box of the check's warnings after a rewrite, with one OK button. By default the
     /// information box.
-    virtual void ShowWarning(QWidget *parent, const QString &text) { ShowInformation(parent, text); }
+    virtual void ShowWarning(QWidget *parent, const QString &text)
+    {
+        ShowInformation(parent, text);
+    }
     /// The standard error box: the text as given (the caller appends the full stop).
     virtual void ShowError(QWidget *parent, const QString &text) = 0;
     /// The overwrite question: false only for the answer No (or Escape); closing the box in

@@ -130,8 +130,8 @@ std::optional<int> ParseArguments(const std::vector<std::string> &args, Options 
     const QCommandLineOption plotSize("plot-size", "plot-size", "size");
     const QCommandLineOption help({"h", "help"}, "help");
     const QCommandLineOption version("version", "version");
-    parser.addOptions({whole, mirror, output, report, strict, noCheck, plot, plotSize, help,
-                       version});
+    parser.addOptions(
+        {whole, mirror, output, report, strict, noCheck, plot, plotSize, help, version});
 
     QStringList list{"korvane-cli"};
     for (const std::string &a : args)
@@ -229,13 +229,12 @@ void WriteReport(const Options &options, const RunReport &report)
 // "pocket.nc — 後方から全て逆転、ミラー X" for the picture's legend.
 QString PictureTitle(const Options &options)
 {
-    const QString name = options.input == "-" ? QStringLiteral("（標準入力）")
-                                              : QFileInfo(QString::fromLocal8Bit(
-                                                              options.input.c_str()))
-                                                    .fileName();
+    const QString name = options.input == "-"
+                             ? QStringLiteral("（標準入力）")
+                             : QFileInfo(QString::fromLocal8Bit(options.input.c_str())).fileName();
     const RewriteSettings &s = options.settings;
-    const QString mode = s.wholeProgram ? QStringLiteral("後方から全て逆転")
-                                        : QStringLiteral("切削パスごとに逆転");
+    const QString mode =
+        s.wholeProgram ? QStringLiteral("後方から全て逆転") : QStringLiteral("切削パスごとに逆転");
     const QString mirror = s.mirrorAxis == MirrorAxis::X   ? QStringLiteral("ミラー X")
                            : s.mirrorAxis == MirrorAxis::Y ? QStringLiteral("ミラー Y")
                                                            : QStringLiteral("ミラーなし");

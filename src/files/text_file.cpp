@@ -62,8 +62,7 @@ Target TargetOf(const QString &path)
     Target target{path, false};
     if (info.isSymLink()) {
         // The file at the end of the links, or, for a link to nothing yet, the name it gives.
-        const QString resolved =
-            info.exists() ? info.canonicalFilePath() : info.symLinkTarget();
+        const QString resolved = info.exists() ? info.canonicalFilePath() : info.symLinkTarget();
         if (!resolved.isEmpty())
             target.path = resolved;
     }

@@ -26,8 +26,8 @@ QImage RenderPicture(const PlotScene &scene, QSize size, const PlotLayers &layer
 {
     QImage image(size, QImage::Format_RGB32);
     QPainter painter(&image);
-    PaintScene(painter, QRectF(QPointF(0, 0), QSizeF(size)), scene,
-               FitPicture(scene, size, layers), layers);
+    PaintScene(painter, QRectF(QPointF(0, 0), QSizeF(size)), scene, FitPicture(scene, size, layers),
+               layers);
     painter.end();
     return image;
 }
@@ -50,7 +50,8 @@ void WritePictureFile(const QString &path, const PlotScene &scene, QSize size,
     } else {
         RenderPicture(scene, size, layers).save(&buffer, "PNG");
     }
-    WriteFileAtomic(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    WriteFileAtomic(path,
+                    std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 } // namespace korvane

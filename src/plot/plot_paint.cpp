@@ -93,8 +93,7 @@ void Collect(const PlotPath &path, const PlotTransform &t, const QRectF &viewpor
             if (kind == PlotSegment::Rapid)
                 out.rapid.emplace_back(drawn, p);
             else
-                out.feed[static_cast<std::size_t>(ShadeOf(v[i].z, heights))].emplace_back(drawn,
-                                                                                         p);
+                out.feed[static_cast<std::size_t>(ShadeOf(v[i].z, heights))].emplace_back(drawn, p);
             ++out.count;
         }
         drawn = p;
@@ -181,10 +180,9 @@ void DrawLegend(QPainter &painter, const QRectF &viewport, const PlotScene &scen
 {
     auto zText = [](double z) { return QString::fromStdString(FormatCoord(z)); };
     std::vector<std::pair<Key, QString>> keys = {
-        {Key::Feed, heights.noFeedHeight
-                        ? QStringLiteral("切削送り")
-                        : QStringLiteral("切削送り（色は高さ Z%1 〜 Z%2）")
-                              .arg(zText(heights.minZ), zText(heights.maxZ))},
+        {Key::Feed, heights.noFeedHeight ? QStringLiteral("切削送り")
+                                         : QStringLiteral("切削送り（色は高さ Z%1 〜 Z%2）")
+                                               .arg(zText(heights.minZ), zText(heights.maxZ))},
         {Key::Rapid, QStringLiteral("早送り")},
         {Key::Arrow, QStringLiteral("進む向き")},
         {Key::Start, QStringLiteral("開始")},

@@ -44,7 +44,7 @@ struct PlotLayers {
     bool rapids = true;
     bool arrows = true;
     bool beneath = true;
-    bool legend = false;   // a key to the colours and marks, with `title` above it
+    bool legend = false; // a key to the colours and marks, with `title` above it
     bool scaleBar = true;
     std::optional<std::uint32_t> highlightLine; // a line of the program drawn emphasised
     QString title;
@@ -53,7 +53,7 @@ struct PlotLayers {
 /// The colours of the picture.
 namespace plot_colours {
 inline const QColor kBackground{255, 255, 255};
-inline const QColor kRapid{214, 0, 170};    // loud magenta, dashed
+inline const QColor kRapid{214, 0, 170};     // loud magenta, dashed
 inline const QColor kBeneath{200, 200, 200}; // the program before, faint
 inline const QColor kStart{0, 150, 60};
 inline const QColor kEnd{200, 30, 30};

@@ -251,10 +251,14 @@ PlotTransform PlotTransform::Fit(const PlotBounds &bounds, const QRectF &rect, d
     if (bounds.empty)
         return {1, rect.center().x(), rect.center().y()};
     const double spanX = bounds.maxX - bounds.minX, spanY = bounds.maxY - bounds.minY;
-    double scale = std::min(spanX > 0 ? width / spanX : std::numeric_limits<double>::infinity(),
-                            spanY > 0 ? height / spanY : std::numeric_limits<double>::infinity());
-    if (!std::isfinite(scale))
-        scale = 1; // a single point
+    // The axis that fills its side first sets the scale; a single point has none.
+    double scale = 1;
+    if (spanX > 0 && spanY > 0)
+        scale = std::min(width / spanX, height / spanY);
+    else if (spanX > 0)
+        scale = width / spanX;
+    else if (spanY > 0)
+        scale = height / spanY;
     const double midX = (bounds.minX + bounds.maxX) / 2, midY = (bounds.minY + bounds.maxY) / 2;
     return {scale, rect.center().x() - midX * scale, rect.center().y() + midY * scale};
 }
@@ -310,9 +314,8 @@ std::optional<std::uint32_t> LineAt(const PlotPath &path, const PlotTransform &t
         const double y0 = std::min(v[i - 1].y, v[i].y), y1 = std::max(v[i - 1].y, v[i].y);
         if (p.x() < x0 - reach || p.x() > x1 + reach || p.y() < y0 - reach || p.y() > y1 + reach)
             continue;
-        const double d =
-            DistanceToSegment(point, transform.ToScreen(v[i - 1].x, v[i - 1].y),
-                              transform.ToScreen(v[i].x, v[i].y));
+        const double d = DistanceToSegment(point, transform.ToScreen(v[i - 1].x, v[i - 1].y),
+                                           transform.ToScreen(v[i].x, v[i].y));
         if (d <= bestDistance) {
             bestDistance = d;
             best = v[i].line;

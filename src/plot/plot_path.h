@@ -75,7 +75,10 @@ struct PlotTransform {
     double originX = 0; // where the program's X0 Y0 falls in pixels
     double originY = 0;
 
-    QPointF ToScreen(double x, double y) const { return {originX + x * scale, originY - y * scale}; }
+    QPointF ToScreen(double x, double y) const
+    {
+        return {originX + x * scale, originY - y * scale};
+    }
     QPointF ToProgram(QPointF p) const
     {
         return {(p.x() - originX) / scale, (originY - p.y()) / scale};
