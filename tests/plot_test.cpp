@@ -10,6 +10,7 @@
 #include "plot/plot_file.h"
 #include "plot/plot_paint.h"
 #include "plot/plot_path.h"
+#include "table_text.h"
 #include "toolpath/check.h"
 
 using namespace korvane;
@@ -18,15 +19,7 @@ namespace {
 
 std::vector<std::string_view> Lines(const char *program)
 {
-    std::vector<std::string_view> lines;
-    std::string_view text(program);
-    for (std::size_t from = 0;;) {
-        const std::size_t bar = text.find('|', from);
-        lines.push_back(text.substr(from, bar - from));
-        if (bar == std::string_view::npos)
-            return lines;
-        from = bar + 1;
-    }
+    return testutil::BarLines(program);
 }
 
 // A rectangle 100 by 50 cut at Z-1 after a rapid across: lines 0 to 6.

@@ -60,6 +60,19 @@ void Settle(ToolpathCanvas *canvas)
         QTest::qWait(25);
 }
 
+// The window showing the program, its preview open on it and the first picture drawn.
+ToolpathCanvas *OpenOnTheProgram(TForm1 &form)
+{
+    form.show();
+    form.Memo1->setText(QString::fromLatin1(kProgram));
+    form.ViewToolpath->trigger();
+    ToolpathCanvas *canvas = form.preview()->canvas();
+    if (!WaitForPicture(canvas))
+        return nullptr;
+    Settle(canvas);
+    return canvas;
+}
+
 } // namespace
 
 class PreviewTest : public QObject {
@@ -113,12 +126,8 @@ private slots:
     void caretAndPathFollowEachOther()
     {
         TForm1 form(m_dialogs, {}, m_dir->path());
-        form.show();
-        form.Memo1->setText(QString::fromLatin1(kProgram));
-        form.ViewToolpath->trigger();
-        ToolpathCanvas *canvas = form.preview()->canvas();
-        QVERIFY(WaitForPicture(canvas));
-        Settle(canvas);
+        ToolpathCanvas *canvas = OpenOnTheProgram(form);
+        QVERIFY(canvas);
 
         // The caret's line is the highlighted move.
         form.Memo1->setCursorPosition(3, 0);
@@ -135,12 +144,8 @@ private slots:
     void zoomsPansAndFits()
     {
         TForm1 form(m_dialogs, {}, m_dir->path());
-        form.show();
-        form.Memo1->setText(QString::fromLatin1(kProgram));
-        form.ViewToolpath->trigger();
-        ToolpathCanvas *canvas = form.preview()->canvas();
-        QVERIFY(WaitForPicture(canvas));
-        Settle(canvas);
+        ToolpathCanvas *canvas = OpenOnTheProgram(form);
+        QVERIFY(canvas);
         const PlotTransform fitted = canvas->transform();
 
         // The point under the pointer stays where it is.

@@ -10,6 +10,7 @@
 
 #include "files/text_codec.h"
 #include "model/UnitCall.h"
+#include "table_text.h"
 #include "toolpath/check.h"
 #include "toolpath/machine.h"
 #include "transform/execute.h"
@@ -19,18 +20,9 @@ namespace {
 
 using ::testing::HasSubstr;
 
-// Lines are written joined by "|" so that a table row reads from input to result.
 std::vector<std::string_view> Split(std::string_view text)
 {
-    std::vector<std::string_view> lines;
-    for (std::size_t from = 0; !text.empty();) {
-        const std::size_t bar = text.find('|', from);
-        lines.push_back(text.substr(from, bar - from));
-        if (bar == std::string_view::npos)
-            break;
-        from = bar + 1;
-    }
-    return lines;
+    return testutil::BarLines(text);
 }
 
 std::string Coord(double v)
@@ -214,12 +206,12 @@ TEST(Machine, CarriesTheConditionsOfEachMove)
 
 // ---- The check ----
 
-constexpr RewriteSettings kWholeX{true, MirrorAxis::X};
-constexpr RewriteSettings kWholeY{true, MirrorAxis::Y};
-constexpr RewriteSettings kWhole{true, MirrorAxis::None};
-constexpr RewriteSettings kSegX{false, MirrorAxis::X};
-constexpr RewriteSettings kSegY{false, MirrorAxis::Y};
-constexpr RewriteSettings kSeg{false, MirrorAxis::None};
+using testutil::kSeg;
+using testutil::kSegX;
+using testutil::kSegY;
+using testutil::kWhole;
+using testutil::kWholeX;
+using testutil::kWholeY;
 constexpr RewriteSettings kAllSettings[] = {kWholeX, kWholeY, kWhole, kSegX, kSegY, kSeg};
 
 // The findings as "error lost-cut 3/- | warning rapid-plunge 2/5" (source line / result line,

@@ -9,6 +9,7 @@
 #include "model/UnitCall.h"
 #include "model/errors.h"
 #include "record_summary.h"
+#include "table_text.h"
 #include "transform/cutting_segments.h"
 #include "transform/emitter.h"
 #include "transform/execute.h"
@@ -19,26 +20,16 @@ namespace {
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
-constexpr RewriteSettings kWholeX{true, MirrorAxis::X};
-constexpr RewriteSettings kWholeY{true, MirrorAxis::Y};
-constexpr RewriteSettings kWhole{true, MirrorAxis::None};
-constexpr RewriteSettings kSegX{false, MirrorAxis::X};
-constexpr RewriteSettings kSegY{false, MirrorAxis::Y};
-constexpr RewriteSettings kSeg{false, MirrorAxis::None};
+using testutil::kSeg;
+using testutil::kSegX;
+using testutil::kSegY;
+using testutil::kWhole;
+using testutil::kWholeX;
+using testutil::kWholeY;
 
-// Lines are written joined by "|" so that a table row reads from input to result.
 std::vector<std::string_view> Split(std::string_view text)
 {
-    std::vector<std::string_view> lines;
-    if (text.empty())
-        return lines;
-    for (std::size_t from = 0;;) {
-        const std::size_t bar = text.find('|', from);
-        lines.push_back(text.substr(from, bar - from));
-        if (bar == std::string_view::npos)
-            return lines;
-        from = bar + 1;
-    }
+    return testutil::BarLines(text);
 }
 
 std::string Joined(const LineList &lines)

@@ -15,30 +15,18 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$korvane" "$work/korvane"
 cp "$program" "$work/job.nc"
+cp "$(dirname "$0")/window_session.sh" "$work/"
 
 cat >"$work/session.sh" <<'SESSION'
 #!/usr/bin/env bash
 set -euo pipefail
 cd "$1"
 clicks=$2
+source ./window_session.sh
 ./korvane job.nc &
 pid=$!
 wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^NC Korvane Ver1\.11$' | head -n 1)
-# The client area is 363 pixels high below the menu bar; Execute sits at (300, 266), 97 x 33.
-eval "$(xdotool getwindowgeometry --shell "$wid")"
-menu=$((HEIGHT - 363))
-xdotool mousemove --window "$wid" $((300 + 48)) $((menu + 266 + 16)) \
-    click --repeat "$clicks" --delay 60 1
-for _ in $(seq 1 200); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-if kill -0 "$pid" 2>/dev/null; then
-    echo "the window did not close after Execute"
-    kill "$pid"
-    exit 1
-fi
-wait "$pid"
+press_execute_and_await_exit "$wid" "$clicks" "$pid"
 SESSION
 chmod +x "$work/session.sh"
 

@@ -14,11 +14,13 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$korvane" "$work/korvane"
 cp "$program" "$work/job.nc"
+cp "$(dirname "$0")/window_session.sh" "$work/"
 
 cat >"$work/session.sh" <<'SESSION'
 #!/usr/bin/env bash
 set -euo pipefail
 cd "$1"
+source ./window_session.sh
 ./korvane job.nc &
 pid=$!
 wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^NC Korvane Ver1\.11$' | head -n 1)
@@ -45,17 +47,7 @@ if xdotool search --onlyvisible --name 'ツールパス' >/dev/null 2>&1; then
     exit 1
 fi
 kill -0 "$pid" || { echo "closing the preview ended the program"; exit 1; }
-xdotool mousemove --window "$wid" $((300 + 48)) $((menu + 266 + 16)) click 1
-for _ in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-if kill -0 "$pid" 2>/dev/null; then
-    echo "the window did not close after Execute"
-    kill "$pid"
-    exit 1
-fi
-wait "$pid"
+press_execute_and_await_exit "$wid" 1 "$pid"
 SESSION
 chmod +x "$work/session.sh"
 
