@@ -7,6 +7,8 @@
 #include <iconv.h>
 #include <optional>
 
+#include "model/large_buffer.h"
+
 namespace korvane {
 namespace {
 
@@ -163,10 +165,34 @@ std::string EncodeText(std::string_view utf8, TextEncoding &encoding)
     return std::string(utf8);
 }
 
+namespace {
+
+// How many CR and LF bytes the text holds, sixteen bytes at a time.
+std::size_t LineBreakBound(std::string_view text)
+{
+    const char *const base = text.data();
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    std::size_t count = 0;
+    std::size_t i = 0;
+    for (; i + 16 <= text.size(); i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(base + i));
+        count += static_cast<std::size_t>(__builtin_popcount(static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf))))));
+    }
+    for (; i < text.size(); ++i)
+        count += base[i] == '\r' || base[i] == '\n' ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
 std::vector<std::string_view> SplitLines(std::string_view text)
 {
     std::vector<std::string_view> lines;
-    lines.reserve(text.size() / 24 + 1);
+    // Room for every line at once: growing a vector of a million lines copies it some twenty
+    // times over. CR and LF are counted alike, so a CR LF pair counts twice: a bound.
+    ReserveLarge(lines, LineBreakBound(text) + 1);
     const char *const base = text.data();
     const std::size_t n = text.size();
     std::size_t start = 0;

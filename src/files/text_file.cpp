@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "files/file_error.h"
+#include "model/large_buffer.h"
 
 namespace korvane {
 namespace {
@@ -32,7 +33,7 @@ std::string ReadFileBytes(const QString &path, std::size_t maxBytes)
     if (size > 0 && static_cast<std::size_t>(size) > maxBytes)
         throw FileError::TooLarge();
     if (size > 0)
-        bytes.reserve(static_cast<std::size_t>(size));
+        ReserveLarge(bytes, static_cast<std::size_t>(size));
     char chunk[1 << 16];
     for (;;) {
         const qint64 got = file.read(chunk, sizeof chunk);

@@ -1,5 +1,7 @@
 #include "model/line_list.h"
 
+#include "model/large_buffer.h"
+
 namespace korvane {
 
 void LineList::Append(std::string_view line)
@@ -40,9 +42,9 @@ void LineList::Clear()
 
 void LineList::Reserve(std::size_t lines, std::size_t bytes)
 {
-    m_spans.reserve(lines);
-    m_sources.reserve(lines);
-    m_text.reserve(bytes);
+    ReserveLarge(m_spans, lines);
+    ReserveLarge(m_sources, lines);
+    ReserveLarge(m_text, bytes);
 }
 
 std::string LineList::JoinCrLf() const

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/large_buffer.h"
 #include "model/line_list.h"
 
 namespace korvane {
@@ -62,7 +63,7 @@ public:
 
     // For the builder.
     void Append(const PlotVertex &vertex);
-    void Reserve(std::size_t vertices) { m_vertices.reserve(vertices); }
+    void Reserve(std::size_t vertices) { ReserveLarge(m_vertices, vertices); }
 
 private:
     std::vector<PlotVertex> m_vertices;

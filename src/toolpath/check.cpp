@@ -5,6 +5,7 @@
 #include <limits>
 #include <optional>
 
+#include "model/large_buffer.h"
 #include "toolpath/check_messages.h"
 #include "toolpath/machine.h"
 
@@ -185,9 +186,18 @@ unsigned CompareConditions(const CutConditions &r, const CutConditions &s, Orien
 // first kMaxFindingsKept, so that a program that fails everywhere costs bounded memory.
 class FindingList {
 public:
+    /// Adds a finding; `compose` makes its message, and is called only for a finding that
+    /// may be kept: on a program that fails at every line the messages are most of the cost.
+    template <typename Compose>
     void Add(Severity severity, FindingKind kind, std::uint32_t resultLine,
-             std::uint32_t sourceLine, std::string message)
+             std::uint32_t sourceLine, Compose &&compose)
     {
+        const bool error = severity == Severity::Error;
+        ++(error ? m_errorCount : m_warningCount);
+        const Key key = KeyOf(sourceLine, resultLine);
+        std::optional<Key> &cutoff = error ? m_errorCutoff : m_warningCutoff;
+        if (cutoff && *cutoff < key)
+            return; // after the last finding that can still be kept
         Finding f;
         f.severity = severity;
         f.kind = kind;
@@ -195,12 +205,13 @@ public:
             f.resultLine = resultLine;
         if (sourceLine != kNoLine)
             f.sourceLine = sourceLine;
-        f.message = std::move(message);
-        std::vector<Finding> &list = severity == Severity::Error ? m_errors : m_warnings;
-        ++(severity == Severity::Error ? m_errorCount : m_warningCount);
+        f.message = compose();
+        std::vector<Finding> &list = error ? m_errors : m_warnings;
         list.push_back(std::move(f));
-        if (list.size() >= 4 * CheckReport::kMaxFindingsKept)
+        if (list.size() >= 4 * CheckReport::kMaxFindingsKept) {
             Keep(list);
+            cutoff = KeyOf(list.back());
+        }
     }
 
     CheckReport Finish()
@@ -218,15 +229,17 @@ public:
     }
 
 private:
-    static bool Before(const Finding &a, const Finding &b)
+    // By source line; on one line, what the source lost before what the result made.
+    using Key = std::pair<std::uint32_t, std::int64_t>;
+    static Key KeyOf(std::uint32_t sourceLine, std::uint32_t resultLine)
     {
-        // By source line; on one line, what the source lost before what the result made.
-        auto key = [](const Finding &f) {
-            return std::pair(f.sourceLine.value_or(kNoLine),
-                             f.resultLine ? std::int64_t{*f.resultLine} : -1);
-        };
-        return key(a) < key(b);
+        return {sourceLine, resultLine == kNoLine ? -1 : std::int64_t{resultLine}};
     }
+    static Key KeyOf(const Finding &f)
+    {
+        return KeyOf(f.sourceLine.value_or(kNoLine), f.resultLine.value_or(kNoLine));
+    }
+    static bool Before(const Finding &a, const Finding &b) { return KeyOf(a) < KeyOf(b); }
 
     static void Keep(std::vector<Finding> &list)
     {
@@ -240,6 +253,8 @@ private:
     std::vector<Finding> m_warnings;
     std::size_t m_errorCount = 0;
     std::size_t m_warningCount = 0;
+    std::optional<Key> m_errorCutoff;
+    std::optional<Key> m_warningCutoff;
 };
 
 // A feed move of the source. Every feed move is kept, not only the cuts: a move whose travel
@@ -274,7 +289,7 @@ public:
         : m_axis(axis), m_findings(findings)
     {
         // Most lines make one move at most; untouched room costs nothing until it is used.
-        moves.reserve(lines);
+        ReserveLarge(moves, lines);
     }
 
     void OnMove(const Move &move) override
@@ -288,7 +303,7 @@ public:
         if (!KnownInXY(move)) {
             if (IsCut(move))
                 m_findings.Add(Severity::Error, FindingKind::UnknownPosition, kNoLine, move.line,
-                               messages::UnknownStartInSource());
+                               [&] { return messages::UnknownStartInSource(); });
             return;
         }
         Move mirrored = move;
@@ -328,7 +343,7 @@ public:
             return;
         m_lastUnsupported = line;
         m_findings.Add(Severity::Error, FindingKind::Unsupported, kNoLine, line,
-                       messages::Unsupported(what));
+                       [&] { return messages::Unsupported(what); });
     }
 
     std::vector<SourceMove> moves;
@@ -452,7 +467,7 @@ public:
         }
         if (move.xyTravel && !HeightKnown(move) && SourceLineCutsAtKnownHeight()) {
             m_findings.Add(Severity::Error, FindingKind::UnknownPosition, move.line, m_sourceLine,
-                           messages::UnknownHeightInResult(move.line));
+                           [&] { return messages::UnknownHeightInResult(move.line); });
             return;
         }
         if (AtHomeHeight(move))
@@ -462,9 +477,10 @@ public:
             ReportBadArc(move);
         if (!KnownInXY(move)) {
             if (cut)
-                m_findings.Add(Severity::Error, FindingKind::UnknownPosition, move.line,
-                               m_sourceLine,
-                               messages::UnknownPositionInResult(move.line, SourceLineHasMoves()));
+                m_findings.Add(
+                    Severity::Error, FindingKind::UnknownPosition, move.line, m_sourceLine, [&] {
+                        return messages::UnknownPositionInResult(move.line, SourceLineHasMoves());
+                    });
             return;
         }
         Match(move, cut);
@@ -475,10 +491,11 @@ public:
         for (SourceMove &s : m_moves) {
             if (!s.cut || s.matched || s.reported)
                 continue;
-            Move original = m_source.MoveOf(s);
-            Mirror(original, m_settings.mirrorAxis);
-            m_findings.Add(Severity::Error, FindingKind::LostCut, kNoLine, s.line,
-                           messages::LostCut(original, m_settings.wholeProgram));
+            m_findings.Add(Severity::Error, FindingKind::LostCut, kNoLine, s.line, [&] {
+                Move original = m_source.MoveOf(s);
+                Mirror(original, m_settings.mirrorAxis);
+                return messages::LostCut(original, m_settings.wholeProgram);
+            });
         }
     }
 
@@ -550,8 +567,9 @@ private:
         }
         if (best.index == kNoLine) {
             if (cut)
-                m_findings.Add(Severity::Error, FindingKind::ExtraCut, r.line, m_sourceLine,
-                               messages::ExtraCut(r.line, r, m_settings.wholeProgram));
+                m_findings.Add(Severity::Error, FindingKind::ExtraCut, r.line, m_sourceLine, [&] {
+                    return messages::ExtraCut(r.line, r, m_settings.wholeProgram);
+                });
             return;
         }
         SourceMove &s = m_moves[best.index];
@@ -564,17 +582,19 @@ private:
     {
         const CutConditions &rc = r.conditions;
         const CutConditions &sc = s.conditions;
-        auto add = [&](FindingKind kind, std::string message) {
-            m_findings.Add(Severity::Error, kind, r.line, s.line, std::move(message));
+        auto add = [&](FindingKind kind, auto compose) {
+            m_findings.Add(Severity::Error, kind, r.line, s.line, compose);
         };
         for (const ConditionCheck &check : kConditionChecks) {
             if (c.differences & check.bit)
-                add(check.kind, messages::ConditionDiffers(r.line, check.condition, sc, rc));
+                add(check.kind,
+                    [&] { return messages::ConditionDiffers(r.line, check.condition, sc, rc); });
         }
         if (c.differences & kCompensationBit) {
-            add(FindingKind::Compensation,
-                messages::Compensation(r.line, ExpectedSide(sc, c.orientation), ActiveSide(rc),
-                                       sc.radiusOffset, rc.radiusOffset));
+            add(FindingKind::Compensation, [&] {
+                return messages::Compensation(r.line, ExpectedSide(sc, c.orientation),
+                                              ActiveSide(rc), sc.radiusOffset, rc.radiusOffset);
+            });
         }
     }
 
@@ -594,8 +614,9 @@ private:
             difference = std::fabs(std::hypot(a0 - move.centreA, b0 - move.centreB) -
                                    std::hypot(a1 - move.centreA, b1 - move.centreB));
         }
-        m_findings.Add(Severity::Error, FindingKind::BadArc, move.line, m_sourceLine,
-                       messages::BadArc(move.line, difference, m_settings.wholeProgram));
+        m_findings.Add(Severity::Error, FindingKind::BadArc, move.line, m_sourceLine, [&] {
+            return messages::BadArc(move.line, difference, m_settings.wholeProgram);
+        });
     }
 
     void CheckRapid(const Move &move)
@@ -606,15 +627,18 @@ private:
         if (move.xyTravel && std::isfinite(m_source.lowestRapidTraverse) &&
             low < m_source.lowestRapidTraverse - kHeightTolerance) {
             m_findings.Add(
-                Severity::Warning, FindingKind::RapidTraverseLow, move.line, m_sourceLine,
-                messages::RapidTraverseLow(move.line, low, m_source.lowestRapidTraverse));
+                Severity::Warning, FindingKind::RapidTraverseLow, move.line, m_sourceLine, [&] {
+                    return messages::RapidTraverseLow(move.line, low, m_source.lowestRapidTraverse);
+                });
             return;
         }
         if (IsKnown(move.start.z) && std::isfinite(m_source.lowestRapidEnd) &&
             move.end.z < move.start.z - kHeightTolerance &&
             move.end.z < m_source.lowestRapidEnd - kHeightTolerance)
-            m_findings.Add(Severity::Warning, FindingKind::RapidPlunge, move.line, m_sourceLine,
-                           messages::RapidPlunge(move.line, move.end.z, m_source.lowestRapidEnd));
+            m_findings.Add(
+                Severity::Warning, FindingKind::RapidPlunge, move.line, m_sourceLine, [&] {
+                    return messages::RapidPlunge(move.line, move.end.z, m_source.lowestRapidEnd);
+                });
     }
 
     SourceRun &m_source;

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "model/errors.h"
+#include "model/large_buffer.h"
 #include "parser/parse_block.h"
 #include "transform/cutting_segments.h"
 #include "transform/whole_program.h"
@@ -75,7 +76,7 @@ RewriteOutcome ExecuteRewrite(std::span<const std::string_view> lines,
 {
     ResetState(state);
     // The records never move once reserved: a rewrite beside the parser reads them in place.
-    state.blockList.reserve(lines.size());
+    ReserveLarge(state.blockList, lines.size());
     // Reversed blocks are about as long as the lines they came from.
     const std::size_t textBytes = TextBytes(lines);
     state.outputLines.Reserve(lines.size() + 8, textBytes + textBytes / 4 + 64);
