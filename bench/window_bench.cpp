@@ -30,7 +30,9 @@ class AnsweringDialogs : public korvane::UserDialogs {
 public:
     QString file;
     QStringList problems;
+    QStringList warnings;
     void ShowInformation(QWidget *, const QString &text) override { problems << text; }
+    void ShowWarning(QWidget *, const QString &text) override { warnings << text; }
     void ShowError(QWidget *, const QString &text) override { problems << text; }
     bool ConfirmOverwrite(QWidget *, const QString &) override { return true; }
     std::optional<QString> ChooseOpenFile(QWidget *, const QString &, const QString &) override
@@ -139,6 +141,10 @@ int main(int argc, char **argv)
                 mb(StatusKb("VmHWM")));
     for (const QString &problem : dialogs.problems)
         std::printf("message    %s\n", qPrintable(problem));
+    // The check's warnings after a rewrite are no failure: one line says how many boxes.
+    if (!dialogs.warnings.isEmpty())
+        std::printf("warnings   %lld boxes after Execute\n",
+                    static_cast<long long>(dialogs.warnings.size()));
     form.FormDestroy();
     return dialogs.problems.isEmpty() ? 0 : 1;
 }

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <limits>
 
 #include "app/settings_file.h"
 #include "app/toolpath_preview.h"
@@ -29,6 +30,7 @@
 #include "files/file_error.h"
 #include "files/text_file.h"
 #include "model/errors.h"
+#include "model/large_buffer.h"
 #include "toolpath/check.h"
 #include "transform/execute.h"
 #include "version.h"
@@ -134,7 +136,7 @@ std::string WithCrLf(std::string_view text, const TextShape &shape)
     if (shape.crlfOnly)
         return std::string(text);
     std::string out;
-    out.reserve(shape.crlfBytes);
+    ReserveLarge(out, shape.crlfBytes);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\r' || c == '\n') {
@@ -373,6 +375,11 @@ void TForm1::Guard(const std::function<void()> &command)
     // The one place where a command's failure is caught: it ends the command, and the user
     // sees its message; nothing the command already changed is rolled back. A line at fault
     // (a malformed number) is then shown and marked.
+    // Whatever the command freed goes back to the system once it is done: a rewrite of a
+    // large program needs a few hundred megabytes for a moment.
+    struct Release {
+        ~Release() { ReleaseFreedMemory(); }
+    } release;
     try {
         BusyState::Scope busy(m_busy);
         command();
@@ -527,8 +534,12 @@ void TForm1::Button1Click()
     settings.wholeProgram = CheckBoxOll->isChecked();
     settings.mirrorAxis = static_cast<MirrorAxis>(MirrorIndex());
 
-    const CheckedOutcome outcome =
-        m_busy.RunBeside([&] { return ExecuteCheckedRewrite(lines, settings, m_state); });
+    // The window keeps the program and its snapshot anyway: the source runs as moves beside
+    // the rewrite whatever its size, for speed.
+    RewriteTuning tuning;
+    tuning.sourceBesideBelowLines = std::numeric_limits<std::size_t>::max();
+    const CheckedOutcome outcome = m_busy.RunBeside(
+        [&] { return ExecuteCheckedRewrite(lines, settings, m_state, true, tuning); });
     if (!outcome.rewrite.completed) {
         const QString message = QString::fromUtf8(
             outcome.rewrite.message.data(), static_cast<qsizetype>(outcome.rewrite.message.size()));
@@ -546,11 +557,12 @@ void TForm1::Button1Click()
             ShowLine(static_cast<int>(*first->sourceLine));
         return;
     }
-    SetMemoText(m_state.outputLines.JoinCrLf());
+    // Every line ends in CR LF: the text box holds these very bytes, as MemoText gives them.
+    const std::string result = m_state.outputLines.JoinCrLf();
     // Nothing reads the output lines any more: the text box holds them now.
     m_state.outputLines = LineList{};
-    const std::string shown = MemoText();
-    m_lastRewrite = LastRewrite{shown.size(), std::hash<std::string_view>()(shown), m_undoText,
+    SetMemoText(result);
+    m_lastRewrite = LastRewrite{result.size(), std::hash<std::string_view>()(result), m_undoText,
                                 std::make_shared<const CheckReport>(check)};
     UpdatePreview();
     if (check.warningCount > 0) {
@@ -623,7 +635,7 @@ void TForm1::N4Click()
 {
     // Every line of the snapshot followed by a line break, the last one too.
     std::string text;
-    text.reserve(m_undoText->size() + 64);
+    ReserveLarge(text, m_undoText->size() + 64);
     for (std::string_view line : SplitLines(*m_undoText)) {
         text.append(line);
         text.append("\r\n");

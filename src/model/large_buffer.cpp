@@ -1,6 +1,7 @@
 #include "model/large_buffer.h"
 
 #include <cstdint>
+#include <malloc.h>
 #include <sys/mman.h>
 
 namespace korvane {
@@ -20,6 +21,11 @@ void AdviseHugePages(const void *data, std::size_t bytes)
     const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kPage - 1);
     if (end > begin)
         madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+void ReleaseFreedMemory()
+{
+    malloc_trim(0);
 }
 
 } // namespace korvane

@@ -12,6 +12,11 @@ namespace korvane {
 /// than a few megabytes are left alone.
 void AdviseHugePages(const void *data, std::size_t bytes);
 
+/// Gives the memory that freed blocks hold back to the system. A window that rewrites a large
+/// program again and again would otherwise keep the memory of its largest command for good.
+/// Costs a walk over the free blocks: call it when a command is done, not inside one.
+void ReleaseFreedMemory();
+
 /// Reserves room for `count` elements in a vector or string and advises it as above.
 template <typename Container> void ReserveLarge(Container &container, std::size_t count)
 {

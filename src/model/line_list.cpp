@@ -50,7 +50,7 @@ void LineList::Reserve(std::size_t lines, std::size_t bytes)
 std::string LineList::JoinCrLf() const
 {
     std::string out;
-    out.reserve(TextBytes() + 2 * size());
+    ReserveLarge(out, TextBytes() + 2 * size());
     AppendCrLf(out, 0, std::numeric_limits<std::size_t>::max());
     return out;
 }

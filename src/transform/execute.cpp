@@ -127,7 +127,8 @@ CheckedOutcome ExecuteCheckedRewrite(std::span<const std::string_view> lines,
 {
     const CheckSettings checkSettings{settings.mirrorAxis, settings.wholeProgram};
     std::future<SourceToolpath> source;
-    if (check && std::thread::hardware_concurrency() > 1) {
+    if (check && lines.size() < tuning.sourceBesideBelowLines &&
+        std::thread::hardware_concurrency() > 1) {
         source = std::async(std::launch::async, [lines, checkSettings] {
             return SourceToolpath(lines, checkSettings);
         });

@@ -24,6 +24,10 @@ struct RewriteTuning {
     /// From this many lines on, cutting passes are reversed on a second thread while the
     /// lines are still being parsed.
     std::size_t pipelineFromLines = 100'000;
+    /// Below this many lines the source is run as moves for the check on a second thread
+    /// while the rewrite runs; from it on, after the rewrite, once the records are released,
+    /// so that the memory a large program needs stays that of the rewrite.
+    std::size_t sourceBesideBelowLines = 200'000;
 };
 
 /// The rewrite side of Execute: resets the working state, parses every line into blockList
@@ -42,8 +46,9 @@ struct CheckedOutcome {
 };
 
 /// ExecuteRewrite, and then, when `check` is true, the check of the result against `lines`
-/// (CheckRewrite). The source is run as moves on a second thread while the rewrite runs. The
-/// records of blockList are released once the rewrite has completed: nothing reads them then.
+/// (CheckRewrite). The source is run as moves beside the rewrite or after it, as `tuning`
+/// says. The records of blockList are released once the rewrite has completed: nothing reads
+/// them then.
 /// Throws as ExecuteRewrite does.
 CheckedOutcome ExecuteCheckedRewrite(std::span<const std::string_view> lines,
                                      const RewriteSettings &settings, WorkingState &state,
