@@ -177,8 +177,9 @@ std::size_t LineBreakBound(std::string_view text)
     std::size_t i = 0;
     for (; i + 16 <= text.size(); i += 16) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(base + i));
-        count += static_cast<std::size_t>(__builtin_popcount(static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf))))));
+        count +=
+            static_cast<std::size_t>(__builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(
+                _mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf))))));
     }
     for (; i < text.size(); ++i)
         count += base[i] == '\r' || base[i] == '\n' ? 1 : 0;

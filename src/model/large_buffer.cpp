@@ -7,7 +7,7 @@
 namespace korvane {
 namespace {
 
-constexpr std::uintptr_t kPage = 4096;
+constexpr std::size_t kPage = 4096;
 constexpr std::size_t kWorthIt = std::size_t{4} << 20; // two huge pages
 
 } // namespace
@@ -17,10 +17,13 @@ void AdviseHugePages(const void *data, std::size_t bytes)
     if (bytes < kWorthIt)
         return;
     // The whole pages inside the buffer; the partial ones at its ends keep what they have.
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kPage - 1) & ~(kPage - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kPage - 1);
-    if (end > begin)
-        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+    char *const start = static_cast<char *>(const_cast<void *>(data));
+    const std::size_t skip = (kPage - reinterpret_cast<std::uintptr_t>(start) % kPage) % kPage;
+    if (bytes <= skip)
+        return;
+    const std::size_t length = (bytes - skip) / kPage * kPage;
+    if (length > 0)
+        madvise(start + skip, length, MADV_HUGEPAGE);
 }
 
 void ReleaseFreedMemory()
