@@ -380,6 +380,18 @@ TEST(CheckRewrite, NamesTheConditionThatDiffers)
     }
 }
 
+TEST(CheckRewrite, ComparesCutsFarOutWithoutOverflow)
+{
+    // Coordinates beyond any cell of the search grid share a cell of their own.
+    const char *far = "G0X0Y0Z0|G1X-1555555555555555555551.F1|Y1.|X0";
+    EXPECT_EQ(
+        Summary(CheckTexts(far, "G0X0Y1.Z0|G1X-1555555555555555555551.F1|Y0|X0", MirrorAxis::None)),
+        "");
+    EXPECT_EQ(
+        Summary(CheckTexts(far, "G0X0Y0Z0|G1X-1555555555555555555551.F1|X0", MirrorAxis::None)),
+        "error lost-cut 3/- | error lost-cut 4/- | error extra-cut -/3");
+}
+
 TEST(CheckRewrite, FindsTheFaultsOfTheUncheckedRewrite)
 {
     // The redirect of the second pass lands in the first reversed pass.

@@ -389,7 +389,7 @@ public:
     template <typename F> void ForNear(const Move &move, F f) const
     {
         const auto [mx, my] = Middle(move.start, move.end);
-        if (!IsKnown(mx) || !IsKnown(my)) {
+        if (OffTheGrid(mx) || OffTheGrid(my)) {
             Visit(kUnknownCell, f);
             return;
         }
@@ -418,10 +418,12 @@ private:
     {
         return (static_cast<std::uint64_t>(x) << 32) ^ static_cast<std::uint32_t>(y);
     }
+    // Unknown, or too far out for a cell's index: such moves share one cell of their own.
+    static bool OffTheGrid(double v) { return !(std::fabs(v) <= 1e12); }
     static std::uint64_t CellOf(std::pair<double, double> middle)
     {
         const auto [x, y] = middle;
-        if (!IsKnown(x) || !IsKnown(y) || std::fabs(x) > 1e12 || std::fabs(y) > 1e12)
+        if (OffTheGrid(x) || OffTheGrid(y))
             return kUnknownCell;
         return Key(Index(x), Index(y));
     }
